@@ -1,0 +1,28 @@
+// Code-page services of the user's ANSI code page: lead bytes and lower-casing.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace pallomar {
+
+class CodePage {
+ public:
+  virtual ~CodePage() = default;
+  // True for a double-byte code page such as 932.
+  virtual bool IsDoubleByte() const = 0;
+  virtual bool IsLeadByte(unsigned char b) const = 0;
+  // Lower-cases in place; the byte length never changes.
+  virtual void Lower(std::string& text) const = 0;
+};
+
+// The active ANSI code page, read once at first use. On Windows from GetCPInfo and
+// CharLowerBuffA; elsewhere the built-in description of code page 932.
+const CodePage& ActiveCodePage();
+
+// Code page 932 as built in: lead bytes 0x81-0x9F and 0xE0-0xFC, A-Z lowered.
+std::unique_ptr<CodePage> MakeBuiltinCp932();
+// A single-byte code page (every byte stands alone), A-Z lowered.
+std::unique_ptr<CodePage> MakeSingleByteCodePage();
+
+}  // namespace pallomar

@@ -1,0 +1,61 @@
+// The editing rules: the list, its one selected entry and the values of the edit panel.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "entrylist/codepage.h"
+#include "entrylist/entry_list.h"
+
+namespace pallomar {
+
+struct PanelValues {
+  std::string path;
+  std::string params;
+  std::string folder;
+  int windowState = 0;  // -1 (no choice marked) .. 2
+  bool runCheck = true;
+
+  // Stores the nearest bound for values outside -1..2.
+  void SetWindowState(std::int64_t value);
+  bool operator==(const PanelValues&) const = default;
+};
+
+// The window-state text as an integer: optional leading spaces, sign, decimal digits within
+// 32 bits, or hexadecimal after "$", "x", "X", "0x", "0X". Raises EConvertError.
+std::int32_t StrToInt(std::string_view text);
+
+// Panel values for a chosen file: path lower-cased, its folder, state 0, running check on.
+PanelValues PanelForFile(std::string_view path, const CodePage& cp = ActiveCodePage());
+
+enum class AddOutcome { Refused, Added };
+enum class SelectOutcome { NothingSelected, Done };
+enum class MoveOutcome { NothingSelected, Unchanged, Moved };
+
+class ListModel {
+ public:
+  explicit ListModel(const CodePage& cp = ActiveCodePage()) : cp_(&cp) {}
+
+  EntryList list;
+  std::optional<std::size_t> selected;
+  PanelValues panel;
+
+  // `notice` runs before anything is stored when the path has no extension.
+  AddOutcome AddFromPanel(const std::function<void()>& notice);
+  SelectOutcome TakeOut();  // raises EConvertError
+  SelectOutcome EraseSelected();
+  MoveOutcome MoveUp();
+  MoveOutcome MoveDown();
+  void Clear();
+  // nullopt when nothing is selected; raises EConvertError.
+  std::optional<std::string> DetailsText() const;
+
+ private:
+  const CodePage* cp_;
+};
+
+}  // namespace pallomar
