@@ -81,4 +81,7 @@ extern const char kMenuAbout[];
 extern const char kFilterRun[];           // OpenDialog1's filter
 extern const char kFilterList[];          // "Pallomar File(*.plw)|*.plw"
 
+// An error that carries no message of its own.
+extern const char kUnexpectedError[];     // "予期しないエラーが発生しました"
+
 }  // namespace pallomar::text

@@ -74,5 +74,6 @@ const char kMenuAbout[] = "ﾊﾞｰｼﾞｮﾝ情報(&A)";
 const char kFilterRun[] =
     "実行ﾌｧｲﾙ(*.exe, *.com, *.lnk, *.pif)|*.exe;*.com;*.lnk;*.pif|すべてのﾌｧｲﾙ(*.*)|*.*";
 const char kFilterList[] = "Pallomar File(*.plw)|*.plw";
+const char kUnexpectedError[] = "予期しないエラーが発生しました";
 
 }  // namespace pallomar::text

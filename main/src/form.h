@@ -2,6 +2,7 @@
 // entry model, the platform services and the controls.
 #pragma once
 
+#include <cstddef>
 #include <exception>
 #include <functional>
 #include <string>
@@ -15,15 +16,18 @@ namespace pallomar {
 
 // The first argument of an ANSI command line: blanks (every byte up to and including the
 // space) separate, double quotes group and vanish, an empty pair of quotes before an argument
-// is skipped, no backslash escapes. Empty when there is none.
-std::string FirstArgument(std::string_view commandLine);
+// is skipped, no backslash escapes. A lead byte of `cp` takes the byte after it along, as the
+// platform's character stepping does. Argument 0 is the program. Empty when there is none.
+std::string FirstArgument(std::string_view commandLine, const CodePage& cp = ActiveCodePage());
 
 class TForm1 {
  public:
   TForm1(FormView& view, platform::Platform& platform,
          const CodePage& cp = ActiveCodePage());
 
-  // Handlers (no exception escapes them: see Dispatch).
+  // Sets up the three file dialogs; no handler runs here.
+  // Handlers. Each runs its body through Dispatch, so the window procedure calls them directly
+  // and no exception ever leaves one.
   void Button1Click();
   void ButtondelClick();
   void ButtonaddClick();
@@ -50,12 +54,25 @@ class TForm1 {
   platform::TSaveDialog SaveDialog1;
 
   // Runs `handler`; an error it raises goes to the default error box and the program goes on.
-  void Dispatch(const std::function<void()>& handler);
+  // Never raises.
+  void Dispatch(const std::function<void()>& handler) noexcept;
 
  private:
   void SetCurrentFile(const std::string& path);
   void LoadListFile(const std::string& path);
   void ClearAll();
+
+  // The panel's controls and the list's selection into the model, and back.
+  void ReadPanel();
+  void ReadSelection();
+  void WritePanelEdits();
+  void WritePanel();
+  void WriteSelection();
+  // Details box for ButtoninfoClick and ListBox1DblClick.
+  void ShowDetails();
+  // After a list operation that raised: the view follows whatever the list now holds.
+  void ResyncListAfterError(std::size_t countBefore) noexcept;
+  ScreenPoint BoxAt(int dx, int dy) const;
 
   FormView& view_;
   platform::Platform& platform_;

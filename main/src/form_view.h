@@ -35,9 +35,12 @@ class FormView {
   // ListBox1's selection, -1 for none.
   virtual int ListSelection() const = 0;
   virtual void SetListSelection(int index) = 0;
-  // The list now has `count` rows, all of which may have changed (load, clear).
+  // The list now has `count` rows, all of which may have changed (load, clear). The caller
+  // sets the selection afterwards.
   virtual void ListReset(std::size_t count) = 0;
-  // Rows [first, last] changed and the list has `count` rows (add, remove, move).
+  // Rows [first, last] changed and the list has `count` rows (add, remove, move); after a
+  // removal `last` is the old last row, which may be past the new end. Keeps the selection;
+  // the caller sets it afterwards when it moved.
   virtual void ListRowsChanged(std::size_t first, std::size_t last, std::size_t count) = 0;
 
   // The main window's top-left corner on the screen.

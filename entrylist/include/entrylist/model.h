@@ -55,6 +55,9 @@ class ListModel {
   std::optional<std::string> DetailsText() const;
 
  private:
+  // The selection when it names a row of the list; a stale index counts as none.
+  std::optional<std::size_t> SelectedRow() const;
+
   const CodePage* cp_;
 };
 

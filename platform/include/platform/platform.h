@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "entrylist/codepage.h"
+
 namespace pallomar::platform {
 
 enum class MsgType { Warning, Error, Information, Confirmation, Custom };
@@ -70,15 +72,16 @@ class TSaveDialog : public FileDialog {
 
 // The filter's description and pattern parts, split on "|" only where it is a whole
 // character (never the second byte of a double-byte character).
-std::vector<std::string> SplitFilter(std::string_view filter);
+std::vector<std::string> SplitFilter(std::string_view filter,
+                                     const CodePage& cp = ActiveCodePage());
 
 // Executable name without folder, cut at its first ".", every character after the first
 // lower-cased: C:\x\TOOL.EXE -> Tool.
-std::string ApplicationTitleFor(std::string_view exePath);
+std::string ApplicationTitleFor(std::string_view exePath, const CodePage& cp = ActiveCodePage());
 
 // The error box's text: "." appended when the message is not empty and the first byte of its
 // last character is above 0x2E.
-std::string ErrorBoxText(std::string_view message);
+std::string ErrorBoxText(std::string_view message, const CodePage& cp = ActiveCodePage());
 
 using DropHandle = void*;
 
@@ -86,8 +89,8 @@ class Platform {
  public:
   virtual ~Platform() = default;
 
-  virtual int ShowMessageBox(std::string_view text, MsgType type, unsigned buttons,
-                             int x = kCentre, int y = kCentre) = 0;
+  virtual int ShowMessageBox(std::string_view text, MsgType type, unsigned buttons, int x = kCentre,
+                             int y = kCentre) = 0;
   virtual void AlertBeep() = 0;
   virtual void ShowErrorBox(std::string_view message) = 0;
 

@@ -1,0 +1,60 @@
+// EntryList's storage. One row is a base pointer and five 32-bit lengths: the five texts lie
+// back to back from the base, so a row can never lose or gain a column. Texts that are one of
+// the few constant values take no bytes at all; they are tagged in the length.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "entrylist/entry_list.h"
+
+namespace pallomar {
+
+namespace rowtag {
+// Lengths at or above kFirst name a constant text instead of bytes at the base.
+inline constexpr std::uint32_t kFirst = 0xFFFFFFF0u;
+inline constexpr std::uint32_t kDummy = 0xFFFFFFF0u;  // "$dummy$"
+inline constexpr std::uint32_t kZero = 0xFFFFFFF1u;   // "0"
+inline constexpr std::uint32_t kOne = 0xFFFFFFF2u;    // "1"
+// Longest text a row can hold as bytes.
+inline constexpr std::uint32_t kMaxBytes = kFirst - 1;
+
+inline constexpr bool IsConstant(std::uint32_t len) { return len >= kFirst; }
+inline constexpr std::uint32_t Bytes(std::uint32_t len) { return IsConstant(len) ? 0 : len; }
+std::string_view ConstantText(std::uint32_t len);
+}  // namespace rowtag
+
+struct Row {
+  const char* base;
+  std::uint32_t len[kFieldCount];
+};
+
+struct EntryList::Impl {
+  // The loaded file's bytes; rows of a loaded file point into it.
+  std::unique_ptr<char[]> loaded;
+  std::size_t loadedSize = 0;
+  // Buffers of earlier loads into the same list, kept while their rows live.
+  std::vector<std::unique_ptr<char[]>> retired;
+  std::size_t retiredBytes = 0;
+  // Texts appended later: blocks that never move, so earlier rows stay valid.
+  std::vector<std::unique_ptr<char[]>> blocks;
+  std::vector<std::size_t> blockSizes;
+  std::size_t blockUsed = 0;  // bytes used in blocks.back()
+  std::size_t blockBytes = 0;  // sum of blockSizes
+  std::vector<Row> rows;
+
+  // Room for `n` contiguous bytes that stay where they are for the life of the list.
+  char* Allocate(std::size_t n);
+};
+
+// The reader's entry into the storage.
+struct EntryListAccess {
+  static EntryList::Impl& Of(EntryList& list);
+  // Null for a list that never held anything.
+  static const EntryList::Impl* Peek(const EntryList& list) { return list.impl_; }
+};
+
+}  // namespace pallomar

@@ -1,0 +1,28 @@
+// The list file's parser and serializer apart from the file system, for the fuzzer and the
+// benchmark.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "entrylist/entry_list.h"
+#include "entrylist/list_file.h"
+
+namespace pallomar::listfile {
+
+// Appends the records in `bytes` (`size` bytes) to `list`, which takes the buffer over; the
+// bytes are rearranged in place. `complete` false means the data was cut by a read failure:
+// then only records whose five lines all ended are kept.
+ListFileReadResult Parse(std::unique_ptr<char[]> bytes, std::size_t size, bool complete,
+                  EntryList& list);
+
+// Writes the file's bytes for `list` in pieces of at most about 1 MiB; stops at the first
+// non-zero answer of `sink` and returns it.
+int Serialize(const EntryList& list, const std::function<int(const char*, std::size_t)>& sink);
+
+// The whole file for `list`, in memory.
+std::string ToBytes(const EntryList& list);
+
+}  // namespace pallomar::listfile

@@ -1,0 +1,64 @@
+#include "entrylist/paths.h"
+
+namespace pallomar {
+namespace {
+
+bool IsDelimiter(char c, std::string_view delimiters) {
+  return c != '\0' && delimiters.find(c) != std::string_view::npos;
+}
+
+}  // namespace
+
+std::size_t LastDelimiter(std::string_view path, std::string_view delimiters, const CodePage& cp) {
+  std::size_t i = path.size();
+  while (i > 0) {
+    --i;
+    if (!IsDelimiter(path[i], delimiters)) continue;
+    if (!cp.IsDoubleByte()) return i;
+    // A byte preceded by an odd run of lead bytes is the second half of a character; the
+    // first half is passed over with it.
+    std::size_t leads = 0;
+    while (leads < i && cp.IsLeadByte(static_cast<unsigned char>(path[i - 1 - leads]))) ++leads;
+    if (leads % 2 == 0) return i;
+    --i;
+  }
+  return std::string_view::npos;
+}
+
+std::string FileExtension(std::string_view path, const CodePage& cp) {
+  const std::size_t i = LastDelimiter(path, ".\\:", cp);
+  if (i == std::string_view::npos || path[i] != '.') return {};
+  return Lowered(path.substr(i), cp);
+}
+
+std::string FolderOf(std::string_view path, const CodePage& cp) {
+  const std::size_t found = LastDelimiter(path, "\\:", cp);
+  std::size_t length = found == std::string_view::npos ? 0 : found + 1;
+  // A backslash that closes a folder name is dropped; one after a drive colon or another
+  // backslash is the root and stays. Only the single byte before it is looked at.
+  if (length > 1 && path[length - 1] == '\\' && path[length - 2] != '\\' &&
+      path[length - 2] != ':') {
+    --length;
+  }
+  return std::string(path.substr(0, length));
+}
+
+std::string NamePart(std::string_view path, const CodePage& cp) {
+  const std::size_t i = LastDelimiter(path, "\\:", cp);
+  if (i == std::string_view::npos) return std::string(path);
+  return std::string(path.substr(i + 1));
+}
+
+std::string FolderWithBackslash(std::string_view path, const CodePage& cp) {
+  const std::size_t i = LastDelimiter(path, "\\", cp);
+  if (i == std::string_view::npos) return {};
+  return std::string(path.substr(0, i + 1));
+}
+
+std::string Lowered(std::string_view text, const CodePage& cp) {
+  std::string out(text);
+  cp.Lower(out);
+  return out;
+}
+
+}  // namespace pallomar

@@ -1,0 +1,426 @@
+#include "form.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "entrylist/errors.h"
+#include "entrylist/list_file.h"
+#include "entrylist/paths.h"
+#include "texts.h"
+
+namespace pallomar {
+
+namespace {
+
+using platform::kButtonNo;
+using platform::kButtonOK;
+using platform::kButtonYes;
+using platform::MsgType;
+
+// Every byte from 0x01 to the space separates arguments; NUL ends the line.
+bool IsBlank(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  return b != 0 && b <= 0x20;
+}
+
+// One character's length at `i`: a lead byte takes the next byte along unless the line ends.
+std::size_t CharLength(std::string_view s, std::size_t i, const CodePage& cp) {
+  if (cp.IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() && s[i + 1] != '\0')
+    return 2;
+  return 1;
+}
+
+// Parses one argument starting at `pos`, moving `pos` past it.
+std::string NextArgument(std::string_view s, std::size_t& pos, const CodePage& cp) {
+  for (;;) {
+    while (pos < s.size() && IsBlank(s[pos])) ++pos;
+    // An empty pair of quotes before an argument stands for nothing.
+    if (pos + 1 < s.size() && s[pos] == '"' && s[pos + 1] == '"')
+      pos += 2;
+    else
+      break;
+  }
+  std::string arg;
+  while (pos < s.size() && s[pos] != '\0' && !IsBlank(s[pos])) {
+    if (s[pos] == '"') {
+      ++pos;
+      while (pos < s.size() && s[pos] != '\0' && s[pos] != '"') {
+        const std::size_t n = CharLength(s, pos, cp);
+        arg.append(s.substr(pos, n));
+        pos += n;
+      }
+      if (pos < s.size() && s[pos] == '"') ++pos;
+    } else {
+      const std::size_t n = CharLength(s, pos, cp);
+      arg.append(s.substr(pos, n));
+      pos += n;
+    }
+  }
+  return arg;
+}
+
+}  // namespace
+
+std::string FirstArgument(std::string_view commandLine, const CodePage& cp) {
+  std::size_t pos = 0;
+  NextArgument(commandLine, pos, cp);  // the program
+  return NextArgument(commandLine, pos, cp);
+}
+
+TForm1::TForm1(FormView& view, platform::Platform& platform, const CodePage& cp)
+    : OpenDialog1(platform),
+      OpenDialog2(platform),
+      SaveDialog1(platform),
+      view_(view),
+      platform_(platform),
+      cp_(&cp),
+      model_(cp) {
+  OpenDialog1.Filter = text::kFilterRun;
+  OpenDialog1.FilterIndex = 1;
+  OpenDialog2.Filter = text::kFilterList;
+  OpenDialog2.FilterIndex = 1;
+  SaveDialog1.Filter = text::kFilterList;
+  SaveDialog1.FilterIndex = 1;
+  SaveDialog1.SetInitialDir("\\");
+  SaveDialog1.DefaultExt = "plw";
+}
+
+void TForm1::Dispatch(const std::function<void()>& handler) noexcept {
+  // The error box itself may fail (no memory); then there is nothing left to tell anyone.
+  try {
+    try {
+      handler();
+    } catch (const std::exception& e) {
+      platform_.ShowErrorBox(e.what());
+    } catch (...) {
+      platform_.ShowErrorBox(text::kUnexpectedError);
+    }
+  } catch (...) {
+  }
+}
+
+ScreenPoint TForm1::BoxAt(int dx, int dy) const {
+  const ScreenPoint corner = view_.WindowTopLeft();
+  return {corner.x + dx, corner.y + dy};
+}
+
+// --- panel binding ---
+
+void TForm1::ReadPanel() {
+  model_.panel.path = view_.EditText(EditId::Edit1);
+  model_.panel.params = view_.EditText(EditId::Edit2);
+  model_.panel.folder = view_.EditText(EditId::Edit3);
+  model_.panel.SetWindowState(view_.RadioIndex());
+  model_.panel.runCheck = view_.CheckBoxChecked();
+}
+
+void TForm1::ReadSelection() {
+  const int index = view_.ListSelection();
+  if (index >= 0 && static_cast<std::size_t>(index) < model_.list.Count())
+    model_.selected = static_cast<std::size_t>(index);
+  else
+    model_.selected.reset();
+}
+
+void TForm1::WritePanelEdits() {
+  view_.SetEditText(EditId::Edit1, model_.panel.path);
+  view_.SetEditText(EditId::Edit2, model_.panel.params);
+  view_.SetEditText(EditId::Edit3, model_.panel.folder);
+}
+
+void TForm1::WritePanel() {
+  WritePanelEdits();
+  view_.SetRadioIndex(model_.panel.windowState);
+  view_.SetCheckBoxChecked(model_.panel.runCheck);
+}
+
+void TForm1::WriteSelection() {
+  view_.SetListSelection(model_.selected ? static_cast<int>(*model_.selected) : -1);
+}
+
+void TForm1::ResyncListAfterError(std::size_t countBefore) noexcept {
+  try {
+    if (model_.list.Count() != countBefore) {
+      view_.ListReset(model_.list.Count());
+      WriteSelection();
+    }
+  } catch (...) {
+  }
+}
+
+// --- private operations ---
+
+void TForm1::SetCurrentFile(const std::string& path) {
+  view_.SetCaption(std::string(text::kAppCaptionPrefix) + path);
+  const std::string folder = FolderOf(path, *cp_);
+  const std::string name = NamePart(path, *cp_);
+  OpenDialog2.SetInitialDir(folder);
+  OpenDialog2.FileName = name;
+  SaveDialog1.SetInitialDir(folder);
+  SaveDialog1.FileName = name;
+}
+
+void TForm1::ClearAll() {
+  view_.SetCaption(text::kAppCaption);
+  model_.Clear();
+  view_.ListReset(0);
+  WriteSelection();
+  WritePanel();
+}
+
+void TForm1::LoadListFile(const std::string& path) {
+  if (!FileExists(path)) {
+    platform_.AlertBeep();
+    const ScreenPoint at = BoxAt(135, 120);
+    platform_.ShowMessageBox(text::kMsgFileNotFound, MsgType::Error, kButtonOK, at.x, at.y);
+    return;
+  }
+  ClearAll();
+  ListFileReadResult result;
+  try {
+    result = ReadListFile(path, model_.list);
+  } catch (...) {
+    // What was read before the failure stays in the list, so the window must show it.
+    ResyncListAfterError(0);
+    throw;
+  }
+  if (model_.list.Count() != 0) view_.ListReset(model_.list.Count());
+  if (result == ListFileReadResult::HeaderNotAccepted) {
+    platform_.AlertBeep();
+    const ScreenPoint at = BoxAt(120, 120);
+    platform_.ShowMessageBox(text::kMsgCannotRead, MsgType::Error, kButtonOK, at.x, at.y);
+    return;
+  }
+  SetCurrentFile(path);
+}
+
+// --- window lifecycle and menus ---
+
+void TForm1::FormShow() {
+  Dispatch([&] {
+    platform_.DragAcceptFiles(true);
+
+    char folder[31] = {};
+    const unsigned length = platform_.GetWindowsFolder(folder, sizeof folder);
+    // 0 is a failed query: an initial folder built from nothing would point nowhere.
+    if (length > 0 && length <= 30) {
+      const std::string programs = std::string(folder, length) + text::kStartMenuPrograms;
+      OpenDialog1.SetInitialDir(programs);
+      OpenDialog2.SetInitialDir(programs);
+      SaveDialog1.SetInitialDir(programs);
+    }
+
+    const std::string argument = FirstArgument(platform_.CommandLine(), *cp_);
+    if (!argument.empty()) LoadListFile(argument);
+
+    OpenDialog1.Title = text::kOpenDialog1Title;
+  });
+}
+
+void TForm1::FormClose() {
+  Dispatch([&] {
+    platform_.DragAcceptFiles(false);
+    // A help viewer opened by this program must not outlive it.
+    platform_.CloseHelp();
+  });
+}
+
+void TForm1::New1Click() {
+  Dispatch([&] { ClearAll(); });
+}
+
+void TForm1::Open1Click() {
+  Dispatch([&] {
+    if (!OpenDialog2.Execute()) return;
+    LoadListFile(OpenDialog2.FileName);
+  });
+}
+
+void TForm1::S1Click() {
+  Dispatch([&] {
+    if (model_.list.Empty()) {
+      platform_.AlertBeep();
+      return;
+    }
+    if (!SaveDialog1.Execute()) return;
+    const std::string path = SaveDialog1.FileName;
+    if (FileExists(path)) {
+      const ScreenPoint at = BoxAt(130, 120);
+      const int answer = platform_.ShowMessageBox(text::kMsgOverwrite, MsgType::Warning,
+                                                  kButtonYes | kButtonNo, at.x, at.y);
+      // Only a clear yes replaces a file; a box closed from its title bar is not one.
+      if (answer != platform::kResultYes) return;
+    }
+    WriteListFile(path, model_.list);
+    SetCurrentFile(path);
+  });
+}
+
+void TForm1::Exit1Click() {
+  Dispatch([&] { view_.CloseWindow(); });
+}
+
+void TForm1::SearchforHelpOn1Click() {
+  Dispatch([&] {
+    const std::string helpFile =
+        FolderWithBackslash(platform_.ExecutablePath(), *cp_) + text::kHelpFileName;
+    platform_.OpenHelpTopics(helpFile);
+  });
+}
+
+void TForm1::About1Click() {
+  Dispatch([&] {
+    platform_.AlertBeep();
+    const ScreenPoint at = BoxAt(150, 120);
+    platform_.ShowMessageBox(text::kAboutText, MsgType::Custom, kButtonOK, at.x, at.y);
+  });
+}
+
+void TForm1::WMDropFiles(platform::DropHandle drop) {
+  Dispatch([&] {
+    try {
+      const std::string path = platform_.DropFirstPath(drop);
+      if (FileExtension(path, *cp_) == ".plw")
+        LoadListFile(path);
+      else
+        view_.SetEditText(EditId::Edit1, path);
+    } catch (...) {
+      platform_.DropFinish(drop);
+      throw;
+    }
+    platform_.DropFinish(drop);
+  });
+}
+
+// --- entry panel ---
+
+void TForm1::Button1Click() {
+  Dispatch([&] {
+    if (!OpenDialog1.Execute()) return;
+    model_.panel = PanelForFile(OpenDialog1.FileName, *cp_);
+    WritePanel();
+  });
+}
+
+void TForm1::ButtonaddClick() {
+  Dispatch([&] {
+    ReadPanel();
+    const std::size_t before = model_.list.Count();
+    AddOutcome outcome;
+    try {
+      outcome = model_.AddFromPanel([&] {
+        platform_.AlertBeep();
+        platform_.ShowMessageBox(text::kMsgNeedExtension, MsgType::Information, kButtonOK,
+                                 platform::kCentre, platform::kCentre);
+      });
+    } catch (...) {
+      ResyncListAfterError(before);
+      throw;
+    }
+    if (outcome == AddOutcome::Refused) {
+      platform_.AlertBeep();
+      return;
+    }
+    const std::size_t count = model_.list.Count();
+    view_.ListRowsChanged(before, count - 1, count);
+    WritePanel();
+  });
+}
+
+void TForm1::ButtondelClick() {
+  Dispatch([&] {
+    ReadSelection();
+    if (!model_.selected) {
+      platform_.AlertBeep();
+      return;
+    }
+    ReadPanel();
+    const std::size_t row = *model_.selected;
+    const std::size_t before = model_.list.Count();
+    SelectOutcome outcome;
+    try {
+      outcome = model_.TakeOut();
+    } catch (const EConvertError&) {
+      // The edits already show the entry; the window state and check stay as they were.
+      WritePanelEdits();
+      throw;
+    } catch (...) {
+      ResyncListAfterError(before);
+      throw;
+    }
+    if (outcome == SelectOutcome::NothingSelected) {
+      platform_.AlertBeep();
+      return;
+    }
+    WritePanel();
+    view_.ListRowsChanged(row, before - 1, model_.list.Count());
+    WriteSelection();
+  });
+}
+
+void TForm1::ButtoneraseClick() {
+  Dispatch([&] {
+    ReadSelection();
+    const std::size_t before = model_.list.Count();
+    const std::optional<std::size_t> row = model_.selected;
+    if (model_.EraseSelected() == SelectOutcome::NothingSelected || !row) {
+      platform_.AlertBeep();
+      return;
+    }
+    view_.ListRowsChanged(*row, before - 1, model_.list.Count());
+    WriteSelection();
+  });
+}
+
+void TForm1::ButtonupClick() {
+  Dispatch([&] {
+    ReadSelection();
+    const std::optional<std::size_t> from = model_.selected;
+    const MoveOutcome outcome = model_.MoveUp();
+    if (outcome == MoveOutcome::NothingSelected) {
+      platform_.AlertBeep();
+      return;
+    }
+    if (outcome == MoveOutcome::Unchanged || !from || !model_.selected) return;
+    view_.ListRowsChanged(*model_.selected, *from, model_.list.Count());
+    WriteSelection();
+  });
+}
+
+void TForm1::ButtondownClick() {
+  Dispatch([&] {
+    ReadSelection();
+    const std::optional<std::size_t> from = model_.selected;
+    const MoveOutcome outcome = model_.MoveDown();
+    if (outcome == MoveOutcome::NothingSelected) {
+      platform_.AlertBeep();
+      return;
+    }
+    if (outcome == MoveOutcome::Unchanged || !from || !model_.selected) return;
+    view_.ListRowsChanged(*from, *model_.selected, model_.list.Count());
+    WriteSelection();
+  });
+}
+
+void TForm1::ShowDetails() {
+  ReadSelection();
+  const std::optional<std::string> details = model_.DetailsText();
+  if (!details) {
+    platform_.AlertBeep();
+    return;
+  }
+  const ScreenPoint at = BoxAt(40, 70);
+  platform_.ShowMessageBox(*details, MsgType::Custom, kButtonOK, at.x, at.y);
+}
+
+void TForm1::ButtoninfoClick() {
+  Dispatch([&] { ShowDetails(); });
+}
+
+void TForm1::ListBox1DblClick() {
+  Dispatch([&] { ShowDetails(); });
+}
+
+}  // namespace pallomar

@@ -1,0 +1,133 @@
+// Form1's static design as data: the frame, the font, every control with its place, size,
+// caption, hint and tab order, and the main menu. Coordinates are pixels at 96 dpi from the
+// top-left corner of the client area; the window scales them when it is created.
+#pragma once
+
+#include <cstddef>
+#include <span>
+
+namespace pallomar::layout {
+
+struct Rect {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+  int Right() const { return left + width; }
+  int Bottom() const { return top + height; }
+  bool operator==(const Rect&) const = default;
+};
+
+enum class Kind { Edit, Button, RadioGroup, ListBox, CheckBox, Label, Bevel };
+
+// What a click (or, for ListBox1, a double-click) on a control or a menu item runs.
+enum class Command {
+  None,
+  Button1Click,
+  ButtonaddClick,
+  ButtondelClick,
+  ButtoneraseClick,
+  ButtonupClick,
+  ButtondownClick,
+  ButtoninfoClick,
+  ListBox1DblClick,
+  New1Click,
+  Open1Click,
+  S1Click,
+  Exit1Click,
+  SearchforHelpOn1Click,
+  About1Click,
+};
+
+// Controls in creation order: the tab-order controls first, then those without a tab position.
+enum class Ctl : int {
+  Edit1,
+  Button1,
+  Edit2,
+  Edit3,
+  RadioGroup1,
+  ListBox1,
+  Buttonup,
+  Buttonerase,
+  Buttondown,
+  Buttonadd,
+  Buttondel,
+  Buttoninfo,
+  CheckBox1,
+  Bevel1,
+  Label1,
+  Label2,
+  Label3,
+  Label4,
+  Label5,
+};
+inline constexpr int kControlCount = 19;
+
+struct ControlSpec {
+  Ctl id;
+  const char* name;
+  Kind kind;
+  Rect rect;
+  const char* caption;  // nullptr: no text of its own
+  const char* hint;     // nullptr: no hint
+  bool tabStop;
+  bool bold;     // a bold copy of the window's font
+  bool checked;  // check box ticked at creation
+  Command click;
+};
+
+struct MenuItemSpec {
+  const char* name;
+  int parent;  // index of the bar item it drops from; -1 for a bar item
+  const char* caption;
+  Command command;
+};
+
+struct WindowSpec {
+  const char* className;
+  const char* caption;
+  int outerWidth;
+  int outerHeight;
+  int clientWidth;  // with the usual sizeable frame
+  int fontHeight;   // logical height: negative is the character height
+  int designDpi;
+  int designTextHeight;  // height of "0" in the window's font at design time
+};
+
+const WindowSpec& Window();
+std::span<const ControlSpec> Controls();
+const ControlSpec& Spec(Ctl id);
+std::span<const MenuItemSpec> Menu();
+
+// RadioGroup1's items: window states 0, 1 and 2, side by side in one row.
+std::span<const char* const> RadioItems();
+inline constexpr int kRadioColumns = 3;
+inline constexpr int kRadioSelected = 0;
+
+// Where radio item `index` sits inside a group of `group`'s size (relative to the group).
+Rect RadioItemRect(const Rect& group, int index, int textHeight);
+
+// The scale the window applies: the font height at `dpi`, then positions and sizes by the
+// ratio of the measured height of "0" to the design height.
+struct Scale {
+  int num = 1;
+  int den = 1;
+  int Apply(int v) const;
+  Rect Apply(const Rect& r) const;
+  bool operator==(const Scale&) const = default;
+};
+int FontHeightFor(int dpi);
+Scale ScaleFor(int measuredTextHeight);
+
+// Right and bottom edge of the area the visible controls cover, Bevel1 aside (it follows the
+// client width), in scaled pixels.
+struct Extent {
+  int right = 0;
+  int bottom = 0;
+};
+Extent ControlsExtent(const Scale& scale);
+
+// A rounded v * num / den, symmetric for negative values.
+int MulDivRound(int v, int num, int den);
+
+}  // namespace pallomar::layout

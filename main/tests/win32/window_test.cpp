@@ -1,0 +1,716 @@
+// Form1 end to end in this process: real controls, real messages, what the user would see.
+#include "window_fixture.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "platform/win32_platform.h"
+#include "texts.h"
+
+namespace pallomar::win32::testing {
+namespace {
+
+using layout::Ctl;
+
+const std::vector<Entry> kThree = {
+    {"c:\\tools\\edit.exe", "-n", "c:\\tools", "0", "1"},
+    {"c:\\ツール\\表.exe", "$dummy$", "$dummy$", "1", "0"},
+    {"d:\\docs\\readme.txt", "$dummy$", "d:\\docs", "2", "0"},
+};
+
+// --- frame and layout ---
+
+TEST_F(WindowTest, FrameOffersNoMaximiseAndKeepsItsCaption) {
+  char cls[64] = {};
+  GetClassNameA(window->Handle(), cls, sizeof cls);
+  EXPECT_STREQ(cls, "TForm1");
+  EXPECT_EQ(TextOf(window->Handle()), text::kAppCaption);
+  const LONG style = GetWindowLongA(window->Handle(), GWL_STYLE);
+  EXPECT_EQ(style & WS_MAXIMIZEBOX, 0);
+  EXPECT_NE(style & WS_MINIMIZEBOX, 0);
+  EXPECT_NE(style & WS_THICKFRAME, 0);
+  EXPECT_NE(style & WS_SYSMENU, 0);
+  HMENU sys = GetSystemMenu(window->Handle(), FALSE);
+  EXPECT_EQ(GetMenuState(sys, SC_MAXIMIZE, MF_BYCOMMAND), static_cast<UINT>(-1));
+  EXPECT_NE(GetMenuState(sys, SC_MINIMIZE, MF_BYCOMMAND), static_cast<UINT>(-1));
+
+  ShowForm();
+  SendMessageA(window->Handle(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  Pump();
+  EXPECT_FALSE(IsZoomed(window->Handle())) << "the system menu's command must be refused";
+}
+
+TEST_F(WindowTest, MaximisedShowCommandStillMaximises) {
+  ShowForm(SW_SHOWMAXIMIZED);
+  EXPECT_TRUE(IsZoomed(window->Handle()));
+  EXPECT_EQ(platform.Count(CallKind::DragAccept), 1u) << "FormShow ran once";
+}
+
+TEST_F(WindowTest, MinimisedShowCommandMinimisesTheApplicationAfterFormShow) {
+  ShowForm(SW_SHOWMINNOACTIVE);
+  EXPECT_TRUE(IsIconic(window->AppHandle()));
+  EXPECT_FALSE(IsWindowVisible(window->Handle()));
+  EXPECT_EQ(platform.Count(CallKind::DragAccept), 1u) << "FormShow ran";
+  // Restoring from the taskbar entry brings Form1 back.
+  SendMessageA(window->AppHandle(), WM_SYSCOMMAND, SC_RESTORE, 0);
+  Pump();
+  EXPECT_TRUE(IsWindowVisible(window->Handle()));
+  EXPECT_FALSE(IsIconic(window->AppHandle()));
+}
+
+TEST_F(WindowTest, TaskbarEntryCarriesTheApplicationTitle) {
+  platform.applicationTitle = "Pallomar";
+  ShowForm();
+  HWND owner = GetWindow(window->Handle(), GW_OWNER);
+  ASSERT_EQ(owner, window->AppHandle());
+  EXPECT_EQ(GetWindow(owner, GW_OWNER), nullptr);
+  EXPECT_TRUE(IsWindowVisible(owner));
+  EXPECT_EQ(GetWindowLongA(owner, GWL_EXSTYLE) & WS_EX_TOOLWINDOW, 0);
+  EXPECT_EQ(TextOf(owner), "Pallomar");
+  // Minimising Form1 goes through the taskbar entry.
+  SendMessageA(window->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  Pump();
+  EXPECT_TRUE(IsIconic(owner));
+  EXPECT_FALSE(IsWindowVisible(window->Handle()));
+}
+
+TEST_F(WindowTest, ControlsSitWhereTheLayoutPutsThem) {
+  const layout::Scale& s = window->Scale();
+  RECT outer{};
+  GetWindowRect(window->Handle(), &outer);
+  EXPECT_EQ(outer.right - outer.left, s.Apply(481));
+  EXPECT_EQ(outer.bottom - outer.top, s.Apply(359));
+  for (Ctl id : {Ctl::Edit1, Ctl::Button1, Ctl::Edit2, Ctl::Edit3, Ctl::RadioGroup1,
+                 Ctl::ListBox1, Ctl::Buttonup, Ctl::Buttonerase, Ctl::Buttondown, Ctl::Buttonadd,
+                 Ctl::Buttondel, Ctl::Buttoninfo, Ctl::CheckBox1}) {
+    const layout::Rect want = s.Apply(layout::Spec(id).rect);
+    const RECT got = ClientRectOf(Wnd(id));
+    EXPECT_EQ(got.left, want.left) << layout::Spec(id).name;
+    EXPECT_EQ(got.top, want.top) << layout::Spec(id).name;
+    EXPECT_EQ(got.right - got.left, want.width) << layout::Spec(id).name;
+    EXPECT_EQ(got.bottom - got.top, want.height) << layout::Spec(id).name;
+  }
+  // At the start size every control is in view: no scroll bars.
+  RECT client{};
+  GetClientRect(window->Handle(), &client);
+  const layout::Extent e = layout::ControlsExtent(s);
+  EXPECT_GE(client.right, e.right);
+  EXPECT_GE(client.bottom, e.bottom);
+  const LONG style = GetWindowLongA(window->Handle(), GWL_STYLE);
+  EXPECT_EQ(style & (WS_HSCROLL | WS_VSCROLL), 0);
+}
+
+TEST_F(WindowTest, LabelsAreSizedToTheirTextAndRadioItemsShareOneRow) {
+  HDC dc = GetDC(window->Handle());
+  HGDIOBJ old = SelectObject(dc, window->Font());
+  for (Ctl id : {Ctl::Label1, Ctl::Label2, Ctl::Label3, Ctl::Label4, Ctl::Label5}) {
+    SIZE size{};
+    const char* caption = layout::Spec(id).caption;
+    GetTextExtentPoint32A(dc, caption, lstrlenA(caption), &size);
+    const RECT r = ClientRectOf(Wnd(id));
+    EXPECT_EQ(r.right - r.left, size.cx) << layout::Spec(id).name;
+    EXPECT_EQ(TextOf(Wnd(id)), caption);
+  }
+  SelectObject(dc, old);
+  ReleaseDC(window->Handle(), dc);
+
+  const RECT group = ClientRectOf(Wnd(Ctl::RadioGroup1));
+  int previousRight = group.left;
+  for (int i = 0; i < 3; ++i) {
+    const RECT r = ClientRectOf(window->RadioButton(i));
+    EXPECT_EQ(r.top, ClientRectOf(window->RadioButton(0)).top);
+    EXPECT_GE(r.left, previousRight);
+    EXPECT_LE(r.right, group.right);
+    EXPECT_GE(r.top, group.top);
+    EXPECT_LE(r.bottom, group.bottom);
+    previousRight = r.right;
+    EXPECT_EQ(TextOf(window->RadioButton(i)), layout::RadioItems()[static_cast<std::size_t>(i)]);
+  }
+  EXPECT_EQ(window->RadioIndex(), 0);
+  EXPECT_TRUE(window->CheckBoxChecked());
+}
+
+TEST_F(WindowTest, TabRunsThroughTheVisibleControlsInLayoutOrder) {
+  ShowForm();
+  std::vector<HWND> order = {Wnd(Ctl::Edit1),      Wnd(Ctl::Button1),    Wnd(Ctl::Edit2),
+                             Wnd(Ctl::Edit3),      window->RadioButton(0), Wnd(Ctl::ListBox1),
+                             Wnd(Ctl::Buttonup),   Wnd(Ctl::Buttonerase), Wnd(Ctl::Buttondown),
+                             Wnd(Ctl::Buttonadd),  Wnd(Ctl::Buttondel),  Wnd(Ctl::Buttoninfo),
+                             Wnd(Ctl::CheckBox1)};
+  HWND at = order.front();
+  for (std::size_t i = 1; i <= order.size(); ++i) {
+    at = GetNextDlgTabItem(window->Handle(), at, FALSE);
+    EXPECT_EQ(at, order[i % order.size()]) << "step " << i;
+  }
+}
+
+TEST_F(WindowTest, FirstActivationFocusesEdit1) {
+  ShowForm();
+  SetActiveWindow(window->Handle());
+  Pump();
+  EXPECT_EQ(GetFocus(), Wnd(Ctl::Edit1));
+}
+
+TEST_F(WindowTest, MenuShowsItsCaptionsWithAccessKeys) {
+  HMENU bar = GetMenu(window->Handle());
+  ASSERT_NE(bar, nullptr);
+  ASSERT_EQ(GetMenuItemCount(bar), 2);
+  auto caption = [](HMENU m, int pos) {
+    char buffer[128] = {};
+    GetMenuStringA(m, static_cast<UINT>(pos), buffer, sizeof buffer, MF_BYPOSITION);
+    return std::string(buffer);
+  };
+  EXPECT_EQ(caption(bar, 0), text::kMenuFile);
+  EXPECT_EQ(caption(bar, 1), text::kMenuHelp);
+  HMENU file = GetSubMenu(bar, 0);
+  HMENU help = GetSubMenu(bar, 1);
+  const std::vector<std::pair<HMENU, std::vector<const char*>>> menus = {
+      {file, {text::kMenuNew, text::kMenuOpen, text::kMenuSaveAs, text::kMenuExit}},
+      {help, {text::kMenuHelpTopics, text::kMenuAbout}},
+  };
+  for (const auto& [menu, captions] : menus) {
+    ASSERT_EQ(GetMenuItemCount(menu), static_cast<int>(captions.size()));
+    for (std::size_t i = 0; i < captions.size(); ++i) {
+      EXPECT_EQ(caption(menu, static_cast<int>(i)), captions[i]);
+      EXPECT_EQ(GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) &
+                    (MF_GRAYED | MF_DISABLED | MF_CHECKED | MF_SEPARATOR),
+                0u);
+    }
+  }
+}
+
+TEST_F(WindowTest, OnlyTheSixSmallButtonsHaveHints) {
+  HWND tip = window->Tooltip();
+  ASSERT_NE(tip, nullptr);
+  EXPECT_NE(GetWindowLongA(tip, GWL_STYLE) & TTS_ALWAYSTIP, 0);
+  EXPECT_EQ(SendMessageA(tip, TTM_GETDELAYTIME, TTDT_INITIAL, 0), 500);
+  EXPECT_EQ(SendMessageA(tip, TTM_GETDELAYTIME, TTDT_AUTOPOP, 0), 2500);
+  EXPECT_EQ(SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0), 6);
+  for (const layout::ControlSpec& c : layout::Controls()) {
+    char buffer[256] = {};
+    TTTOOLINFOA ti{};
+    ti.cbSize = TTTOOLINFOA_V2_SIZE;
+    ti.hwnd = window->Handle();
+    ti.uId = reinterpret_cast<UINT_PTR>(Wnd(c.id));
+    ti.lpszText = buffer;
+    const bool has = SendMessageA(tip, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&ti)) != 0;
+    EXPECT_EQ(has, c.hint != nullptr) << c.name;
+    if (has && c.hint != nullptr) {
+      SendMessageA(tip, TTM_GETTEXTA, sizeof buffer, reinterpret_cast<LPARAM>(&ti));
+      EXPECT_STREQ(buffer, c.hint) << c.name;
+    }
+  }
+}
+
+TEST_F(WindowTest, EraseButtonAloneIsBold) {
+  for (Ctl id : {Ctl::Buttonerase, Ctl::Buttonup, Ctl::Button1}) {
+    auto font = reinterpret_cast<HFONT>(SendMessageA(Wnd(id), WM_GETFONT, 0, 0));
+    LOGFONTA lf{};
+    ASSERT_NE(GetObjectA(font, sizeof lf, &lf), 0);
+    EXPECT_EQ(lf.lfWeight >= FW_BOLD, id == Ctl::Buttonerase) << layout::Spec(id).name;
+    EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
+    EXPECT_STREQ(lf.lfFaceName, text::kFontName);
+  }
+}
+
+// --- scrolling ---
+
+TEST_F(WindowTest, ShrinkingBelowTheControlsBringsScrollBarsAndBevelFollowsTheWidth) {
+  ShowForm();
+  HWND form = window->Handle();
+  const RECT startEdit = ClientRectOf(Wnd(Ctl::Edit1));
+  SetWindowPos(form, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER);
+  Pump();
+  LONG style = GetWindowLongA(form, GWL_STYLE);
+  EXPECT_NE(style & WS_HSCROLL, 0);
+  EXPECT_NE(style & WS_VSCROLL, 0);
+  RECT client{};
+  GetClientRect(form, &client);
+  RECT bevel = ClientRectOf(Wnd(Ctl::Bevel1));
+  EXPECT_EQ(bevel.left, 0);
+  EXPECT_EQ(bevel.right, client.right);
+
+  // Scrolling down moves the controls up by the same amount; Edit1 did not move otherwise.
+  SendMessageA(form, WM_VSCROLL, SB_PAGEDOWN, 0);
+  Pump();
+  const int pos = GetScrollPos(form, SB_VERT);
+  EXPECT_GT(pos, 0);
+  EXPECT_EQ(ClientRectOf(Wnd(Ctl::Edit1)).top, startEdit.top - pos);
+  EXPECT_EQ(ClientRectOf(Wnd(Ctl::Edit1)).left, startEdit.left);
+
+  // Back to a size that holds everything: no bars, everything at its place again.
+  SetWindowPos(form, nullptr, 0, 0, 700, 500, SWP_NOMOVE | SWP_NOZORDER);
+  Pump();
+  style = GetWindowLongA(form, GWL_STYLE);
+  EXPECT_EQ(style & (WS_HSCROLL | WS_VSCROLL), 0);
+  EXPECT_EQ(ClientRectOf(Wnd(Ctl::Edit1)).top, startEdit.top);
+  GetClientRect(form, &client);
+  bevel = ClientRectOf(Wnd(Ctl::Bevel1));
+  EXPECT_EQ(bevel.right - bevel.left, client.right);
+  EXPECT_EQ(bevel.top, 0);
+}
+
+// --- start-up, file commands, drops ---
+
+TEST_F(WindowTest, StartWithAListFileShowsItsPathAndEntries) {
+  TempFolder dir;
+  const std::string path = WriteList(dir.File("start list.plw"), kThree);
+  platform.commandLine = "pallomar.exe \"" + path + "\"";
+  ShowForm();
+  EXPECT_EQ(TextOf(window->Handle()), std::string(text::kAppCaptionPrefix) + path);
+  EXPECT_EQ(ListCount(), 3);
+  EXPECT_EQ(ListSel(), -1);
+  EXPECT_EQ(ListPaths(), (std::vector<std::string>{kThree[0].path, kThree[1].path,
+                                                   kThree[2].path}));
+  EXPECT_EQ(window->Form().OpenDialog1.Title, text::kOpenDialog1Title);
+  EXPECT_EQ(platform.Count(CallKind::ErrorBox), 0u);
+}
+
+TEST_F(WindowTest, UnreadableStartFileGivesTheErrorBoxAndTheWindowStays) {
+  TempFolder dir;
+  const std::string path = WriteList(dir.File("locked.plw"), kThree);
+  // Held without sharing, so the reader's open fails.
+  HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  platform.commandLine = "pallomar.exe " + path;
+  ShowForm();
+  CloseHandle(lock);
+  EXPECT_EQ(platform.Count(CallKind::ErrorBox), 1u);
+  EXPECT_TRUE(IsWindowVisible(window->Handle()));
+  EXPECT_EQ(TextOf(window->Handle()), text::kAppCaption);
+  EXPECT_EQ(window->Form().OpenDialog1.Title, "");
+  // The program goes on: a later command still works.
+  Type(Ctl::Edit1, "c:\\a.exe");
+  Click(Ctl::Buttonadd);
+  EXPECT_EQ(ListCount(), 1);
+}
+
+TEST_F(WindowTest, DroppedFilesLoadAListOrFillEdit1) {
+  TempFolder dir;
+  const std::string list = WriteList(dir.File("DROP.PLW"), kThree);
+  ShowForm();
+  struct Case {
+    std::vector<std::string> paths;
+    std::string caption;
+    int count;
+    std::string edit1;
+  };
+  const std::string loaded = std::string(text::kAppCaptionPrefix) + list;
+  const Case cases[] = {
+      {{list, "c:\\other.exe"}, loaded, 3, ""},
+      {{"C:\\Tools\\Run.EXE", list}, loaded, 3, "C:\\Tools\\Run.EXE"},
+      {{"c:\\notes\\list.plw.txt"}, loaded, 3, "c:\\notes\\list.plw.txt"},
+  };
+  for (const Case& c : cases) {
+    const std::size_t finished = platform.Count(CallKind::DropFinish);
+    const LRESULT result =
+        SendMessageA(window->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(c.paths)), 0);
+    Pump();
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(platform.Count(CallKind::DropFinish), finished + 1) << c.paths[0];
+    EXPECT_EQ(TextOf(window->Handle()), c.caption) << c.paths[0];
+    EXPECT_EQ(ListCount(), c.count) << c.paths[0];
+    EXPECT_EQ(TextOf(Wnd(Ctl::Edit1)), c.edit1) << c.paths[0];
+  }
+}
+
+TEST_F(WindowTest, ExitRunsFormCloseAndEndsTheLoop) {
+  ShowForm();
+  Menu("Exit1");
+  EXPECT_FALSE(IsWindow(platform.window));
+  EXPECT_TRUE(quitPosted);
+  const auto accepts = platform.CallsOf(CallKind::DragAccept);
+  ASSERT_EQ(accepts.size(), 2u);
+  EXPECT_TRUE(accepts[0].accept);
+  EXPECT_FALSE(accepts[1].accept);
+}
+
+TEST_F(WindowTest, CloseBoxTakesTheSameRoadAsExit) {
+  ShowForm();
+  SendMessageA(window->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  Pump();
+  EXPECT_FALSE(IsWindow(platform.window));
+  EXPECT_TRUE(quitPosted);
+  EXPECT_EQ(platform.Count(CallKind::HelpClose), 1u);
+}
+
+TEST_F(WindowTest, NewMenuEmptiesListPanelAndCaption) {
+  TempFolder dir;
+  platform.commandLine = "pallomar.exe " + WriteList(dir.File("n.plw"), kThree);
+  ShowForm();
+  Type(Ctl::Edit2, "-x");
+  SendMessageA(window->RadioButton(2), BM_CLICK, 0, 0);
+  Menu("New1");
+  EXPECT_EQ(ListCount(), 0);
+  EXPECT_EQ(TextOf(window->Handle()), text::kAppCaption);
+  EXPECT_EQ(TextOf(Wnd(Ctl::Edit2)), "");
+  EXPECT_EQ(window->RadioIndex(), 0);
+}
+
+TEST_F(WindowTest, AboutBoxSitsAtItsOffsetFromTheWindow) {
+  ShowForm();
+  SetWindowPos(window->Handle(), nullptr, 37, 53, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  Menu("About1");
+  const auto boxes = platform.CallsOf(CallKind::MsgBox);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].x, 37 + 150);
+  EXPECT_EQ(boxes[0].y, 53 + 120);
+  EXPECT_EQ(boxes[0].text, text::kAboutText);
+}
+
+// --- entry panel through the real buttons ---
+
+TEST_F(WindowTest, AddTakeOutEraseAndMoveThroughTheButtons) {
+  ShowForm();
+  for (const char* path : {"c:\\a.exe", "c:\\b.exe", "c:\\c.exe"}) {
+    Type(Ctl::Edit1, path);
+    Click(Ctl::Buttonadd);
+  }
+  EXPECT_EQ(ListCount(), 3);
+  EXPECT_EQ(TextOf(Wnd(Ctl::Edit1)), "");
+
+  Select(2);
+  Click(Ctl::Buttonup);
+  EXPECT_EQ(ListPaths(), (std::vector<std::string>{"c:\\a.exe", "c:\\c.exe", "c:\\b.exe"}));
+  EXPECT_EQ(ListSel(), 1);
+  Click(Ctl::Buttonup);
+  Click(Ctl::Buttonup);  // already first: silent
+  EXPECT_EQ(ListSel(), 0);
+  EXPECT_EQ(ListPaths()[0], "c:\\c.exe");
+  Click(Ctl::Buttondown);
+  EXPECT_EQ(ListSel(), 1);
+  EXPECT_EQ(platform.Count(CallKind::Beep), 0u);
+
+  Click(Ctl::Buttondel);  // takes c:\c.exe out into the panel
+  EXPECT_EQ(TextOf(Wnd(Ctl::Edit1)), "c:\\c.exe");
+  EXPECT_EQ(ListCount(), 2);
+  EXPECT_EQ(ListSel(), -1);
+
+  Select(0);
+  Click(Ctl::Buttonerase);
+  EXPECT_EQ(ListPaths(), (std::vector<std::string>{"c:\\b.exe"}));
+  EXPECT_EQ(ListCount(), 1);
+  Click(Ctl::Buttonerase);  // nothing selected
+  EXPECT_EQ(platform.Count(CallKind::Beep), 1u);
+}
+
+TEST_F(WindowTest, DoubleClickOnARowShowsThatEntrysDetails) {
+  TempFolder dir;
+  platform.commandLine = "pallomar.exe " + WriteList(dir.File("d.plw"), kThree);
+  ShowForm();
+  RECT row{};
+  SendMessageA(List(), LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row));
+  const LPARAM at = MAKELPARAM(row.left + 5, row.top + 2);
+  SendMessageA(List(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageA(List(), WM_LBUTTONUP, 0, at);
+  SendMessageA(List(), WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  SendMessageA(List(), WM_LBUTTONUP, 0, at);
+  Pump();
+  EXPECT_EQ(ListSel(), 1);
+  const auto boxes = platform.CallsOf(CallKind::MsgBox);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].text.find(kThree[1].path), std::string::npos);
+  const ScreenPoint corner = window->WindowTopLeft();
+  EXPECT_EQ(boxes[0].x, corner.x + 40);
+  EXPECT_EQ(boxes[0].y, corner.y + 70);
+
+  // The details button on the same selection gives the same box.
+  Click(Ctl::Buttoninfo);
+  ASSERT_EQ(platform.Count(CallKind::MsgBox), 2u);
+  EXPECT_EQ(platform.CallsOf(CallKind::MsgBox)[1].text, boxes[0].text);
+}
+
+TEST_F(WindowTest, KeyboardMovesTheListSelection) {
+  TempFolder dir;
+  platform.commandLine = "pallomar.exe " + WriteList(dir.File("k.plw"), kThree);
+  ShowForm();
+  SetFocus(List());
+  for (int i = 0; i < 2; ++i) {
+    SendMessageA(List(), WM_KEYDOWN, VK_DOWN, 0);
+    SendMessageA(List(), WM_KEYUP, VK_DOWN, 0);
+  }
+  EXPECT_EQ(ListSel(), 1);
+  SendMessageA(List(), WM_KEYDOWN, VK_END, 0);
+  EXPECT_EQ(ListSel(), 2);
+}
+
+TEST_F(WindowTest, PlatformErrorInAHandlerEndsInTheErrorBoxAndTheWindowGoesOn) {
+  ShowForm();
+  platform.onBox = [](const Call&) { throw std::runtime_error("box failed"); };
+  Menu("About1");
+  platform.onBox = nullptr;
+  const auto errors = platform.CallsOf(CallKind::ErrorBox);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].text, "box failed");
+  EXPECT_TRUE(IsWindow(window->Handle()));
+  Type(Ctl::Edit1, "c:\\a.exe");
+  Click(Ctl::Buttonadd);
+  EXPECT_EQ(ListCount(), 1);
+}
+
+// --- the virtual list's painting ---
+
+TEST_F(WindowTest, ListPaintsTheModelsPathsWithSelectionColours) {
+  TempFolder dir;
+  platform.commandLine = "pallomar.exe " + WriteList(dir.File("p.plw"), kThree);
+  ShowForm();
+  Select(1);
+  RECT client{};
+  GetClientRect(List(), &client);
+  HDC screen = GetDC(List());
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateCompatibleBitmap(screen, client.right, client.bottom);
+  HGDIOBJ old = SelectObject(dc, bmp);
+  FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  SendMessageA(List(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+  auto rowPixels = [&](int row, COLORREF colour) {
+    RECT r{};
+    SendMessageA(List(), LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
+    int n = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < std::min<LONG>(r.right, 200); ++x)
+        if (GetPixel(dc, x, y) == colour) ++n;
+    return n;
+  };
+  const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
+  const COLORREF text = GetSysColor(COLOR_WINDOWTEXT);
+  EXPECT_GT(rowPixels(1, highlight), 100) << "selected row on the highlight colour";
+  EXPECT_EQ(rowPixels(0, highlight), 0);
+  EXPECT_GT(rowPixels(0, text), 10) << "row 0's path is drawn";
+  EXPECT_GT(rowPixels(2, text), 10) << "row 2's path is drawn";
+  EXPECT_EQ(rowPixels(3, text), 0) << "nothing past the last row";
+  SelectObject(dc, old);
+  DeleteObject(bmp);
+  DeleteDC(dc);
+  ReleaseDC(List(), screen);
+}
+
+TEST_F(WindowTest, EditsOnALongListKeepTopRowAndSelection) {
+  ShowForm();
+  EntryList& list = window->Form().Model().list;
+  for (int i = 0; i < 500; ++i)
+    list.Append("c:\\row" + std::to_string(i) + ".exe", "$dummy$", "$dummy$", "0", "1");
+  window->ListReset(list.Count());
+  Select(203);
+  SendMessageA(List(), LB_SETTOPINDEX, 200, 0);
+  ASSERT_EQ(SendMessageA(List(), LB_GETTOPINDEX, 0, 0), 200);
+  Type(Ctl::Edit1, "c:\\new.exe");
+  Click(Ctl::Buttonadd);
+  EXPECT_EQ(ListCount(), 501);
+  EXPECT_EQ(ListSel(), 203);
+  EXPECT_EQ(SendMessageA(List(), LB_GETTOPINDEX, 0, 0), 200);
+  Click(Ctl::Buttonerase);
+  EXPECT_EQ(ListCount(), 500);
+  EXPECT_EQ(ListPaths()[203], "c:\\row204.exe");
+  EXPECT_EQ(SendMessageA(List(), LB_GETTOPINDEX, 0, 0), 200);
+}
+
+// --- the real platform's save dialog ---
+
+// The real services, except that the command line names no list file (the test runner's own
+// arguments would otherwise be taken for one).
+class RealPlatform : public platform::Platform {
+ public:
+  platform::Win32Platform real;
+  int ShowMessageBox(std::string_view text, platform::MsgType type, unsigned buttons, int x,
+                     int y) override {
+    return real.ShowMessageBox(text, type, buttons, x, y);
+  }
+  void AlertBeep() override { real.AlertBeep(); }
+  void ShowErrorBox(std::string_view message) override { real.ShowErrorBox(message); }
+  bool RunOpenDialog(platform::FileDialog& d) override { return real.RunOpenDialog(d); }
+  bool RunSaveDialog(platform::FileDialog& d) override { return real.RunSaveDialog(d); }
+  void DragAcceptFiles(bool accept) override { real.DragAcceptFiles(accept); }
+  std::string DropFirstPath(platform::DropHandle drop) override {
+    return real.DropFirstPath(drop);
+  }
+  void DropFinish(platform::DropHandle drop) override { real.DropFinish(drop); }
+  void OpenHelpTopics(const std::string& helpFile) override { real.OpenHelpTopics(helpFile); }
+  void CloseHelp() override { real.CloseHelp(); }
+  unsigned GetWindowsFolder(char* buffer, unsigned size) override {
+    return real.GetWindowsFolder(buffer, size);
+  }
+  std::string CommandLine() override { return "pallomar.exe"; }
+  std::string ExecutablePath() override { return real.ExecutablePath(); }
+  std::string ApplicationTitle() override { return real.ApplicationTitle(); }
+};
+
+// Answers every dialog this thread opens: the save dialog gets `name` typed and confirmed;
+// anything else is recorded and closed, so no test is ever left waiting in a box.
+class DialogAnswerer {
+ public:
+  explicit DialogAnswerer(std::string name) : name_(std::move(name)) {
+    self_ = this;
+    hook_ = SetWindowsHookExA(WH_CBT, &Hook, nullptr, GetCurrentThreadId());
+  }
+  ~DialogAnswerer() {
+    UnhookWindowsHookEx(hook_);
+    self_ = nullptr;
+  }
+  std::vector<std::string> others;
+  int answered = 0;
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && self_ != nullptr) {
+      char cls[32] = {};
+      GetClassNameA(reinterpret_cast<HWND>(wParam), cls, sizeof cls);
+      if (std::string(cls) == "#32770") SetTimer(reinterpret_cast<HWND>(wParam), 1, 200, &Tick);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  static BOOL CALLBACK FindNameEdit(HWND child, LPARAM out) {
+    char cls[32] = {};
+    GetClassNameA(child, cls, sizeof cls);
+    const int id = GetDlgCtrlID(child);
+    if (std::string(cls) == "Edit" && (id == 0x480 || id == 0x47c)) {
+      *reinterpret_cast<HWND*>(out) = child;
+      return FALSE;
+    }
+    return TRUE;
+  }
+  static void CALLBACK Tick(HWND dialog, UINT, UINT_PTR id, DWORD) {
+    KillTimer(dialog, id);
+    if (self_ == nullptr) return;
+    HWND edit = nullptr;
+    EnumChildWindows(dialog, &FindNameEdit, reinterpret_cast<LPARAM>(&edit));
+    if (edit == nullptr) {
+      self_->others.push_back(TextOf(dialog));
+      PostMessageA(dialog, WM_CLOSE, 0, 0);
+      return;
+    }
+    ++self_->answered;
+    SetWindowTextA(edit, self_->name_.c_str());
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+  }
+  static inline DialogAnswerer* self_ = nullptr;
+  std::string name_;
+  HHOOK hook_ = nullptr;
+};
+
+TEST(RealWindow, SaveAsThroughTheRealDialogWritesTheListWithItsExtension) {
+  TempFolder dir;
+  const std::string typed = dir.Path() + "\\saved";
+  const std::string written = dir.File("saved.plw");
+  RealPlatform platform;
+  {
+    MainWindow window(platform);
+    ASSERT_TRUE(window.Create(GetModuleHandleA(nullptr)));
+    platform.real.SetMainWindow(window.Handle());
+    window.Show(SW_SHOWNORMAL);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    struct Row {
+      const char* path;
+      const char* params;
+    };
+    for (const Row& r : {Row{"c:\\tools\\edit.exe", "-n"}, Row{"d:\\資料\\週報.xls", ""}}) {
+      SetWindowTextA(window.Control(Ctl::Edit1), r.path);
+      SetWindowTextA(window.Control(Ctl::Edit2), r.params);
+      SendMessageA(window.Control(Ctl::Buttonadd), BM_CLICK, 0, 0);
+    }
+    DialogAnswerer answerer(typed);
+    SendMessageA(window.Handle(), WM_COMMAND, MAKEWPARAM(kMenuIdBase + 3, 0), 0);
+    EXPECT_EQ(answerer.answered, 1);
+    EXPECT_TRUE(answerer.others.empty()) << answerer.others.front();
+    EXPECT_EQ(TextOf(window.Handle()), std::string(text::kAppCaptionPrefix) + written);
+  }
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  }
+  HANDLE f = CreateFileA(written.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  char bytes[512] = {};
+  DWORD got = 0;
+  ReadFile(f, bytes, sizeof bytes, &got, nullptr);
+  CloseHandle(f);
+  // A .xls entry keeps no parameters and no running check; absent texts are empty lines.
+  EXPECT_EQ(std::string(bytes, got),
+            "102\r\nc:\\tools\\edit.exe\r\n-n\r\n\r\n0\r\nTrue\r\n"
+            "d:\\資料\\週報.xls\r\n\r\n\r\n0\r\nFalse\r\n");
+}
+
+TEST_F(WindowTest, AMoveRepaintsOnlyTheTwoRowsItTouched) {
+  TempFolder dir;
+  std::vector<Entry> many;
+  for (int i = 0; i < 30; ++i)
+    many.push_back({"c:\\r" + std::to_string(i) + ".exe", "$dummy$", "$dummy$", "0", "1"});
+  platform.commandLine = "pallomar.exe " + WriteList(dir.File("m.plw"), many);
+  ShowForm();
+  Select(3);
+  UpdateWindow(List());
+  // Rows 3 and 4 trade places; no message pumping, so nothing repaints before the check.
+  SendMessageA(Wnd(Ctl::Buttondown), BM_CLICK, 0, 0);
+  RECT dirty{};
+  ASSERT_TRUE(GetUpdateRect(List(), &dirty, FALSE));
+  RECT row3{}, row4{};
+  SendMessageA(List(), LB_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&row3));
+  SendMessageA(List(), LB_GETITEMRECT, 4, reinterpret_cast<LPARAM>(&row4));
+  EXPECT_EQ(dirty.top, row3.top);
+  EXPECT_EQ(dirty.bottom, row4.bottom);
+  EXPECT_EQ(ListSel(), 4);
+  EXPECT_EQ(ListPaths()[4], "c:\\r3.exe");
+
+  // Scrolled out of view, a move leaves the visible rows alone.
+  UpdateWindow(List());
+  SendMessageA(List(), LB_SETCURSEL, 25, 0);
+  SendMessageA(List(), LB_SETTOPINDEX, 0, 0);
+  UpdateWindow(List());
+  window->Form().Model().list.Move(25, 26);
+  window->ListRowsChanged(25, 26, 30);
+  EXPECT_FALSE(GetUpdateRect(List(), &dirty, FALSE));
+}
+
+// --- layout rules ---
+
+TEST(LayoutScale, FontAndPositionsFollowDensityAndMeasuredHeight) {
+  struct Case {
+    int dpi;
+    int fontHeight;
+  };
+  for (const Case& c : {Case{96, -12}, Case{120, -15}, Case{144, -18}, Case{192, -24},
+                        Case{0, -12}}) {
+    EXPECT_EQ(layout::FontHeightFor(c.dpi), c.fontHeight) << c.dpi;
+  }
+  struct ScaleCase {
+    int measured;
+    int v;
+    int want;
+  };
+  for (const ScaleCase& c : {ScaleCase{12, 481, 481}, ScaleCase{13, 481, 521},
+                             ScaleCase{15, 359, 449}, ScaleCase{24, 17, 34},
+                             ScaleCase{0, 473, 473}}) {
+    EXPECT_EQ(layout::ScaleFor(c.measured).Apply(c.v), c.want) << c.measured << " " << c.v;
+  }
+  EXPECT_EQ(layout::MulDivRound(-12, 120, 96), -15);
+  EXPECT_EQ(layout::MulDivRound(7, 1, 2), 4);
+  EXPECT_EQ(layout::MulDivRound(-7, 1, 2), -4);
+}
+
+TEST(LayoutScale, ScaledNeighboursStillTouch) {
+  // Label3 ends where its design says (x = 120); scaling edges keeps such joins exact.
+  const layout::Scale s = layout::ScaleFor(13);
+  const layout::Rect r = s.Apply(layout::Rect{44, 205, 76, 12});
+  EXPECT_EQ(r.Right(), s.Apply(120));
+}
+
+TEST(LayoutTable, TabStopsComeFirstAndHintsOnlyOnSmallButtons) {
+  bool seenNoTab = false;
+  int hints = 0;
+  for (const layout::ControlSpec& c : layout::Controls()) {
+    if (!c.tabStop) seenNoTab = true;
+    EXPECT_FALSE(c.tabStop && seenNoTab) << c.name << " is out of tab order";
+    if (c.hint != nullptr) {
+      ++hints;
+      EXPECT_EQ(c.rect.width < 40 && c.rect.height < 25, true) << c.name;
+    }
+  }
+  EXPECT_EQ(hints, 6);
+}
+
+}  // namespace
+}  // namespace pallomar::win32::testing

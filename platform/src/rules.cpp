@@ -1,0 +1,68 @@
+// Text rules of the platform services that need no window.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "entrylist/codepage.h"
+#include "entrylist/paths.h"
+#include "platform/platform.h"
+
+namespace pallomar::platform {
+
+namespace {
+
+// Byte length of the character starting at `i`; a lead byte at the very end stands alone.
+std::size_t CharLength(std::string_view text, std::size_t i, const CodePage& cp) {
+  if (cp.IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) return 2;
+  return 1;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitFilter(std::string_view filter, const CodePage& cp) {
+  std::vector<std::string> parts;
+  if (filter.empty()) return parts;
+  std::size_t start = 0;
+  std::size_t i = 0;
+  while (i < filter.size()) {
+    if (filter[i] == '|') {
+      parts.emplace_back(filter.substr(start, i - start));
+      start = ++i;
+      continue;
+    }
+    i += CharLength(filter, i, cp);
+  }
+  parts.emplace_back(filter.substr(start));
+  return parts;
+}
+
+std::string ApplicationTitleFor(std::string_view exePath, const CodePage& cp) {
+  std::string_view name = exePath;
+  const std::size_t slash = LastDelimiter(exePath, "\\", cp);
+  if (slash != std::string_view::npos) name = exePath.substr(slash + 1);
+
+  // Cut at the first "." that is a whole character.
+  std::size_t i = 0;
+  while (i < name.size() && name[i] != '.') i += CharLength(name, i, cp);
+  name = name.substr(0, i);
+
+  std::string title(name);
+  if (title.empty()) return title;
+  const std::size_t first = CharLength(title, 0, cp);
+  std::string rest = title.substr(first);
+  cp.Lower(rest);
+  title.replace(first, std::string::npos, rest);
+  return title;
+}
+
+std::string ErrorBoxText(std::string_view message, const CodePage& cp) {
+  std::string text(message);
+  if (message.empty()) return text;
+  std::size_t last = 0;
+  for (std::size_t i = 0; i < message.size(); i += CharLength(message, i, cp)) last = i;
+  if (static_cast<unsigned char>(message[last]) > 0x2E) text += '.';
+  return text;
+}
+
+}  // namespace pallomar::platform

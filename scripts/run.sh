@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Opens the editor under Wine, optionally with a list file:
+#
+#   scripts/run.sh [list.plw]
+#
+# On a fresh Debian machine it first installs what is missing and builds the Windows program.
+# With a $DISPLAY the editor opens there and the script waits until it is closed; without one
+# it runs in a private Xvfb display and is stopped after the screenshot. Either way a picture
+# of the window, taken about 3 s after start, is written to build/screenshot.png.
+#
+# Environment:
+#   PALLOMAR_WIN_BUILD   Windows build folder (default build/win)
+#   WINEPREFIX           Wine prefix          (default build/wineprefix)
+#   PALLOMAR_SHOT_DELAY  seconds before the screenshot (default 3)
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${PALLOMAR_WIN_BUILD:-$root/build/win}"
+shot="$root/build/screenshot.png"
+delay="${PALLOMAR_SHOT_DELAY:-3}"
+list="${1:-}"
+
+if [[ -n "$list" && ! -e "$list" ]]; then
+  echo "run.sh: no such file: $list" >&2
+  exit 2
+fi
+
+as_root() {
+  if (($(id -u) == 0)); then "$@"; else sudo "$@"; fi
+}
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed'; }
+
+packages=(cmake make mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
+  fonts-ipafont-gothic fonts-wine locales imagemagick xdotool googletest)
+missing=()
+for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
+if ((${#missing[@]})); then
+  echo "run.sh: installing ${missing[*]}"
+  as_root apt-get update
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
+    "${missing[@]}"
+fi
+# Wine's ANSI code page follows the locale: 932 needs a Japanese one.
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\{0,1\}8'; then
+  as_root localedef -i ja_JP -c -f UTF-8 ja_JP.UTF-8
+fi
+
+# Build (or bring up to date) the program only; the tests are scripts/test.sh's business.
+if [[ ! -f "$build/CMakeCache.txt" ]]; then
+  cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    >"$root/build/run-configure.log" 2>&1 ||
+    {
+      tail -n 40 "$root/build/run-configure.log"
+      exit 1
+    }
+fi
+cmake --build "$build" --target pallomar -j "${PALLOMAR_JOBS:-2}" >"$root/build/run-build.log" 2>&1 ||
+  {
+    tail -n 40 "$root/build/run-build.log"
+    exit 1
+  }
+exe="$build/main/pallomar.exe"
+
+user_display="${DISPLAY:-}"
+export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
+PALLOMAR_WINE_TRAP=0
+# Prefix, locale and (without a display) a private Xvfb.
+# shellcheck source=wine-env.sh
+. "$root/scripts/wine-env.sh"
+
+wine_pid=""
+stop() {
+  if [[ -n "$wine_pid" ]] && kill -0 "$wine_pid" 2>/dev/null; then
+    kill "$wine_pid" 2>/dev/null || true
+    wait "$wine_pid" 2>/dev/null || true
+  fi
+  pallomar_wine_cleanup
+}
+trap stop EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+args=()
+if [[ -n "$list" ]]; then
+  # The program sees a Windows path, the way Explorer would hand it over.
+  args+=("$(winepath -w "$(realpath "$list")" 2>/dev/null)")
+fi
+log="$root/build/run-wine.log"
+wine "$exe" "${args[@]}" >"$log" 2>&1 </dev/null &
+wine_pid=$!
+
+# The window, once it is there (its caption starts with the program's name).
+window=""
+for ((i = 0; i < 100; i++)); do
+  window="$(xdotool search --onlyvisible --name '^Pallomar Ver' 2>/dev/null | head -n 1 || true)"
+  [[ -n "$window" ]] && break
+  kill -0 "$wine_pid" 2>/dev/null || break
+  sleep 0.1
+done
+sleep "$delay"
+if [[ -n "$window" ]] && import -window "$window" "$shot" 2>/dev/null; then
+  :
+else
+  import -window root "$shot"
+fi
+echo "screenshot: $shot"
+
+if [[ -n "$user_display" ]]; then
+  echo "run.sh: the editor is open on $user_display; close it to end"
+  wait "$wine_pid" || true
+  wine_pid=""
+fi

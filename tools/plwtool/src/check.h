@@ -1,0 +1,32 @@
+// The findings of `check`: what in a list file is broken, odd, or changed by the editor.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "host.h"
+#include "list_source.h"
+
+namespace plwtool {
+
+enum class Change {
+  None,
+  OnSave,   // the editor changes it, unasked, when it saves the list
+  OnReAdd,  // the editor changes it when the entry is taken out and added again
+};
+
+struct Finding {
+  std::size_t entry = 0;  // from 1; 0 for the file as a whole
+  std::string field;      // empty for the file as a whole
+  std::string message;    // UTF-8
+  Change change = Change::None;
+};
+
+// The findings for one list that could be read (status Loaded or NotAList).
+std::vector<Finding> FindingsFor(const LoadedList& list, const Host& host);
+
+// One report line, without the file name and the line end.
+std::string FindingText(const Finding& f);
+
+}  // namespace plwtool

@@ -1,0 +1,35 @@
+// What the tool needs from the machine it runs on: Shift-JIS conversion, the terminal's
+// encoding and a look at the file system. One implementation per host.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace plwtool {
+
+// Shift-JIS (code page 932) bytes as UTF-8. nullopt when the bytes are not valid Shift-JIS,
+// or when converting back would not give the same bytes: a text that gets a string form
+// always comes back byte for byte.
+std::optional<std::string> SjisToUtf8(std::string_view sjis);
+// UTF-8 as Shift-JIS; nullopt when the UTF-8 is malformed or a character has no Shift-JIS
+// form (no best-fit substitutes).
+std::optional<std::string> Utf8ToSjis(std::string_view utf8);
+
+enum class PathKind { Missing, File, Folder };
+
+struct Host {
+  // The tool's own UTF-8 text in the terminal's encoding.
+  std::function<std::string(std::string_view utf8)> toTerminal;
+  // A file name as given on the command line, as UTF-8 for messages.
+  std::function<std::string(std::string_view name)> nameToUtf8;
+  // Whether the paths inside a list (Windows paths) mean anything here.
+  bool seesListPaths = false;
+  std::function<PathKind(const std::string& path)> probe;
+};
+
+// The machine the tool runs on.
+Host CurrentHost();
+
+}  // namespace plwtool

@@ -1,0 +1,66 @@
+// Linux and other POSIX hosts: iconv from the C library, a UTF-8 terminal, and no view of the
+// Windows paths a list names.
+#include <iconv.h>
+
+#include <cerrno>
+
+#include "host.h"
+
+namespace plwtool {
+
+namespace {
+
+// The whole text through one conversion; nullopt at the first byte it cannot take.
+std::optional<std::string> Convert(const char* to, const char* from, std::string_view text) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string out(text.size() * 3 + 8, '\0');
+  char* in = const_cast<char*>(text.data());
+  std::size_t inLeft = text.size();
+  char* dst = out.data();
+  std::size_t dstLeft = out.size();
+  bool ok = true;
+  while (inLeft > 0) {
+    if (iconv(cd, &in, &inLeft, &dst, &dstLeft) != static_cast<std::size_t>(-1)) continue;
+    if (errno == E2BIG) {
+      const std::size_t used = out.size() - dstLeft;
+      out.resize(out.size() * 2);
+      dst = out.data() + used;
+      dstLeft = out.size() - used;
+      continue;
+    }
+    ok = false;  // EILSEQ or EINVAL: a byte sequence with no meaning, or cut short
+    break;
+  }
+  iconv_close(cd);
+  if (!ok) return std::nullopt;
+  out.resize(out.size() - dstLeft);
+  return out;
+}
+
+}  // namespace
+
+std::optional<std::string> SjisToUtf8(std::string_view sjis) {
+  auto utf8 = Convert("UTF-8", "CP932", sjis);
+  if (!utf8) return std::nullopt;
+  // Code page 932 maps some characters twice (NEC and IBM rows): such bytes must keep their
+  // raw form, or importing the export would change them.
+  const auto back = Convert("CP932", "UTF-8", *utf8);
+  if (!back || *back != sjis) return std::nullopt;
+  return utf8;
+}
+
+std::optional<std::string> Utf8ToSjis(std::string_view utf8) {
+  return Convert("CP932", "UTF-8", utf8);
+}
+
+Host CurrentHost() {
+  Host h;
+  h.toTerminal = [](std::string_view s) { return std::string(s); };
+  h.nameToUtf8 = [](std::string_view s) { return std::string(s); };
+  h.seesListPaths = false;
+  h.probe = [](const std::string&) { return PathKind::Missing; };
+  return h;
+}
+
+}  // namespace plwtool

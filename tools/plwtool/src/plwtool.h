@@ -1,0 +1,21 @@
+// The plwtool commands, callable in-process: show, export, import and check.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "host.h"
+
+namespace plwtool {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;    // the command could not do its work; check: findings
+inline constexpr int kExitUsage = 2;     // bad command line; check: a file could not be read
+
+// Runs the command in `args` (without the program name). Listings and exports go to `out`,
+// messages to `err`; `in` is the JSON for "import -". Exceptions never leave it.
+int RunPlwtool(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+               std::ostream& err, const Host& host = CurrentHost());
+
+}  // namespace plwtool
