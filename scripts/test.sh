@@ -139,8 +139,11 @@ run_ctest() {
   : >"$log"
   setsid ctest --test-dir "$dir" -V -j "$parallel" --timeout 300 >"$log" 2>&1 </dev/null &
   ctest_pid=$!
+  # Parameterised names carry their raw parameter bytes and CTest pads every name to the
+  # longest: shorten both for the screen.
   tail -n +1 -f --pid="$ctest_pid" "$log" |
-    LC_ALL=C grep -a --line-buffered -E '^ *[0-9]+/[0-9]+ Test +#' &
+    LC_ALL=C grep -a --line-buffered -E '^ *[0-9]+/[0-9]+ Test +#' |
+    LC_ALL=C sed -u -E 's/  # GetParam\(\) = .*( \.{3,} )/\1/; s/ \.{3,} *(\*\*\*)?/ ... \1/' &
   local viewer=$!
   set +e
   wait "$ctest_pid"

@@ -15,6 +15,9 @@
 # `wineserver -k` ends the prefix's wineserver. A script with its own trap sets
 # PALLOMAR_WINE_TRAP=0 before sourcing and calls pallomar_wine_cleanup from its trap.
 #
+# The Xvfb is a background job of the sourcing shell: wait for your own jobs by PID, since a
+# bare `wait` would wait for Xvfb too.
+#
 # Other knobs: PALLOMAR_XVFB_SCREEN (default 1280x1024x24).
 
 PALLOMAR_ROOT="${PALLOMAR_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}"
@@ -145,6 +148,10 @@ pallomar_wine_cleanup() {
 }
 
 pallomar_wine_setup() {
+  if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\{0,1\}8'; then
+    pallomar_log "warning: no ja_JP.UTF-8 locale (localedef -i ja_JP -f UTF-8 ja_JP.UTF-8);" \
+      "Japanese names and arguments will not reach Wine intact"
+  fi
   if [[ -z "${DISPLAY:-}" ]]; then
     pallomar_start_xvfb || return 1
   fi

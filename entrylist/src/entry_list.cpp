@@ -119,9 +119,7 @@ std::string_view EntryList::Get(std::size_t row, Field field) const {
   const Row& r = impl_->rows[row];
   const std::uint32_t len = r.len[field];
   if (rowtag::IsConstant(len)) return rowtag::ConstantText(len);
-  std::size_t offset = 0;
-  for (int f = 0; f < field; ++f) offset += rowtag::Bytes(r.len[f]);
-  return {r.base + offset, len};
+  return {FieldStart(r, field), len};
 }
 
 Entry EntryList::EntryAt(std::size_t row) const {

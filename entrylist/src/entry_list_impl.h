@@ -1,6 +1,7 @@
 // EntryList's storage. One row is a base pointer and five 32-bit lengths: the five texts lie
-// back to back from the base, so a row can never lose or gain a column. Texts that are one of
-// the few constant values take no bytes at all; they are tagged in the length.
+// one after the other from the base, each followed by `gap` bytes (a loaded record's line ends,
+// left where they are), so a row can never lose or gain a column. Texts that are one of the
+// few constant values take no bytes at all; they are tagged in the length.
 #pragma once
 
 #include <cstddef>
@@ -30,7 +31,15 @@ std::string_view ConstantText(std::uint32_t len);
 struct Row {
   const char* base;
   std::uint32_t len[kFieldCount];
+  std::uint8_t gap;  // bytes between one text and the next: 0, or a line end of 1 or 2
 };
+
+// Where field `field` of `row` begins.
+inline const char* FieldStart(const Row& row, int field) {
+  const char* p = row.base;
+  for (int f = 0; f < field; ++f) p += rowtag::Bytes(row.len[f]) + row.gap;
+  return p;
+}
 
 struct EntryList::Impl {
   // The loaded file's bytes; rows of a loaded file point into it.

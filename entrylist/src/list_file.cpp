@@ -1,5 +1,6 @@
 #include "entrylist/list_file.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -14,11 +15,28 @@
 #define PALLOMAR_SSE2 1
 #endif
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace pallomar {
 
 namespace {
 
+// Big buffers are filled once from end to end: on Linux, ask for huge pages for the untouched
+// memory so that filling them costs a few hundred page faults instead of tens of thousands.
+void AdviseHugePages([[maybe_unused]] void* p, [[maybe_unused]] std::size_t n) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr std::uintptr_t kHuge = 2u << 20;
+  if (n < 2 * kHuge) return;
+  const auto from = (reinterpret_cast<std::uintptr_t>(p) + kHuge - 1) & ~(kHuge - 1);
+  const auto to = (reinterpret_cast<std::uintptr_t>(p) + n) & ~(kHuge - 1);
+  if (to > from) (void)::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#endif
+}
+
 constexpr char kCtrlZ = 0x1A;
+constexpr std::size_t kReadPiece = 4u << 20;
 constexpr std::string_view kCrLf = "\r\n";
 
 // The first LF, CR or NUL in [p, end), or end.
@@ -62,6 +80,59 @@ std::size_t CountLineFeeds(const char* p, const char* end) {
   return count;
 }
 
+// Copies `n` < 16 bytes from `src` down to `dst` (dst < src, ranges may overlap): every load
+// comes before the stores it could meet.
+inline void CopyDownSmall(char* dst, const char* src, std::size_t n) {
+  if (n >= 8) {
+    std::uint64_t a, b;
+    std::memcpy(&a, src, 8);
+    std::memcpy(&b, src + n - 8, 8);
+    std::memcpy(dst, &a, 8);
+    std::memcpy(dst + n - 8, &b, 8);
+  } else if (n >= 4) {
+    std::uint32_t a, b;
+    std::memcpy(&a, src, 4);
+    std::memcpy(&b, src + n - 4, 4);
+    std::memcpy(dst, &a, 4);
+    std::memcpy(dst + n - 4, &b, 4);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) dst[i] = src[i];
+  }
+}
+
+// Scans from `r` for the first LF, CR or NUL (or `end`) and moves the bytes before it down to
+// `w` in the same pass; returns where the scan stopped. A block is stored whole only when it
+// holds no stop byte, and a store at `w` < `r` only reaches bytes already loaded, so nothing
+// unread is overwritten.
+char* ScanAndMove(char* r, char* end, char*& w) {
+  const bool move = w != r;
+#ifdef PALLOMAR_SSE2
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i zero = _mm_setzero_si128();
+  while (end - r >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r));
+    const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)),
+                                     _mm_cmpeq_epi8(v, zero));
+    const int mask = _mm_movemask_epi8(hit);
+    if (mask != 0) {
+      const auto k = static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+      if (move) CopyDownSmall(w, r, k);
+      w += k;
+      return r + k;
+    }
+    if (move) _mm_storeu_si128(reinterpret_cast<__m128i*>(w), v);
+    w += 16;
+    r += 16;
+  }
+#endif
+  char* const q = const_cast<char*>(FindSpecial(r, end));
+  const auto n = static_cast<std::size_t>(q - r);
+  if (move && n != 0) std::memmove(w, r, n);
+  w += n;
+  return q;
+}
+
 // Reads one line at `r`: its value goes to `w` (never past `r`), CRs dropped and cut at the
 // first NUL; `r` moves past the LF. At the end of the data every line reads empty.
 std::uint32_t ReadLine(char*& r, char* end, char*& w, bool& terminated) {
@@ -69,11 +140,11 @@ std::uint32_t ReadLine(char*& r, char* end, char*& w, bool& terminated) {
   bool cut = false;
   terminated = false;
   while (r < end) {
-    char* q = const_cast<char*>(FindSpecial(r, end));
-    if (!cut) {
-      const auto n = static_cast<std::size_t>(q - r);
-      if (w != r) std::memmove(w, r, n);
-      w += n;
+    char* q;
+    if (cut) {
+      q = const_cast<char*>(FindSpecial(r, end));
+    } else {
+      q = ScanAndMove(r, end, w);
     }
     r = q;
     if (q == end) break;
@@ -102,6 +173,101 @@ bool Equals(const char* p, std::uint32_t n, std::string_view s) {
   return n == s.size() && std::memcmp(p, s.data(), n) == 0;
 }
 
+// Finds the stop bytes (LF, CR, NUL) of many short lines from one 64-byte window at a time,
+// instead of scanning afresh for each line.
+class StopScanner {
+ public:
+  explicit StopScanner(const char* end) : end_(end) {}
+
+  // Forget the window: the bytes under it were moved.
+  void Reset() { base_ = nullptr; }
+
+  // The first stop byte at or after `from`, or the end.
+  const char* Next(const char* from) {
+#ifdef PALLOMAR_SSE2
+    for (;;) {
+      if (base_ != nullptr && from >= base_ && from < base_ + 64) {
+        const std::uint64_t m = mask_ & (~0ull << (from - base_));
+        if (m != 0) return base_ + __builtin_ctzll(m);
+        if (end_ - base_ <= 64) return end_;
+        from = base_ + 64;
+      }
+      if (end_ - from < 64) {
+        base_ = nullptr;
+        return FindSpecial(from, end_);
+      }
+      Load(from);
+    }
+#else
+    return FindSpecial(from, end_);
+#endif
+  }
+
+ private:
+#ifdef PALLOMAR_SSE2
+  void Load(const char* p) {
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i zero = _mm_setzero_si128();
+    std::uint64_t mask = 0;
+    for (int i = 0; i < 4; ++i) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+      const __m128i hit = _mm_or_si128(
+          _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)), _mm_cmpeq_epi8(v, zero));
+      mask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hit)))
+              << (16 * i);
+    }
+    base_ = p;
+    mask_ = mask;
+  }
+#endif
+
+  const char* end_;
+  const char* base_ = nullptr;
+  std::uint64_t mask_ = 0;
+};
+
+// Takes the record at `r` as it lies in the buffer when its five lines all end alike (LF, or
+// CR LF) and hold no CR or NUL: the usual case, which moves no byte. False leaves `r` as it was.
+bool TakeInPlace(char*& r, char* end, StopScanner& scan, Row& row) {
+  char* p = r;
+  const char* start[kFieldCount];
+  std::size_t len[kFieldCount];
+  std::uint8_t gap = 0;
+  for (int f = 0; f < kFieldCount; ++f) {
+    const char* q = scan.Next(p);
+    if (q == end) return false;
+    std::uint8_t g;
+    if (*q == '\n') {
+      g = 1;
+    } else if (*q == '\r' && q + 1 < end && q[1] == '\n') {
+      g = 2;
+    } else {
+      return false;
+    }
+    if (f == 0) {
+      gap = g;
+    } else if (g != gap) {
+      return false;
+    }
+    start[f] = p;
+    len[f] = static_cast<std::size_t>(q - p);
+    if (len[f] > rowtag::kMaxBytes) return false;
+    p = const_cast<char*>(q) + g;
+  }
+  row.base = r;
+  row.gap = gap;
+  row.len[kPath] = static_cast<std::uint32_t>(len[kPath]);
+  row.len[kParams] = len[kParams] == 0 ? rowtag::kDummy : static_cast<std::uint32_t>(len[kParams]);
+  row.len[kFolder] = len[kFolder] == 0 ? rowtag::kDummy : static_cast<std::uint32_t>(len[kFolder]);
+  row.len[kWindowState] = static_cast<std::uint32_t>(len[kWindowState]);
+  row.len[kRunCheck] = Equals(start[kRunCheck], static_cast<std::uint32_t>(len[kRunCheck]), "True")
+                           ? rowtag::kOne
+                           : rowtag::kZero;
+  r = p;
+  return true;
+}
+
 // Buffers the file's bytes and hands them on in pieces of about 1 MiB.
 class Output {
  public:
@@ -124,6 +290,16 @@ class Output {
     return true;
   }
 
+  // Appends `n` bytes as they are, when they fit in the buffer at all.
+  bool Raw(const char* p, std::size_t n) {
+    if (n > kSize - used_ && !Drain()) return false;
+    std::memcpy(buf_.get() + used_, p, n);
+    used_ += n;
+    return true;
+  }
+
+  static constexpr std::size_t kSize = 1 << 20;
+
   bool Drain() {
     if (used_ == 0) return true;
     error_ = sink_(buf_.get(), used_);
@@ -134,7 +310,6 @@ class Output {
   int Error() const { return error_; }
 
  private:
-  static constexpr std::size_t kSize = 1 << 20;
   const std::function<int(const char*, std::size_t)>& sink_;
   std::unique_ptr<char[]> buf_;
   std::size_t used_ = 0;
@@ -179,7 +354,7 @@ void WriteInPlace(fileio::FileSystem& fs, const std::string& path, const EntryLi
 namespace listfile {
 
 ListFileReadResult Parse(std::unique_ptr<char[]> bytes, std::size_t size, bool complete,
-                         EntryList& list) {
+                         EntryList& list, std::size_t lineFeeds) {
   char* const begin = bytes.get();
   char* const end = begin + size;
   char* r = begin;
@@ -200,13 +375,23 @@ ListFileReadResult Parse(std::unique_ptr<char[]> bytes, std::size_t size, bool c
   impl.loaded = std::move(bytes);
   impl.loadedSize = size;
   // Every record but the last takes five line feeds: the rows never grow past this.
-  impl.rows.reserve(impl.rows.size() + CountLineFeeds(r, end) / 5 + 1);
+  if (lineFeeds == listfile::kUnknown) lineFeeds = CountLineFeeds(r, end);
+  impl.rows.reserve(impl.rows.size() + lineFeeds / 5 + 1);
+  AdviseHugePages(impl.rows.data() + impl.rows.size(),
+                  (impl.rows.capacity() - impl.rows.size()) * sizeof(Row));
 
-  // Each record's values are moved together at its own start, so the row is its base and
-  // five lengths; the parameters, folder and the two flags often take no bytes at all.
+  StopScanner scan(end);
   do {
     Row row;
+    if (TakeInPlace(r, end, scan, row)) {
+      impl.rows.push_back(row);
+      continue;
+    }
+    scan.Reset();
+    // Otherwise the record's values are moved together at its own start, over the dropped
+    // bytes; the row is then its base and five lengths with no gaps.
     row.base = r;
+    row.gap = 0;
     w = r;
     row.len[kPath] = ReadLine(r, end, w, terminated);
     for (int f : {kParams, kFolder}) {
@@ -237,26 +422,59 @@ ListFileReadResult Parse(std::unique_ptr<char[]> bytes, std::size_t size, bool c
   return ListFileReadResult::Loaded;
 }
 
+// A row whose first four texts, each followed by its CR LF, are in the buffer exactly as they
+// are to be written: parameters and folder hold no literal marker (7 bytes) and take no
+// constant other than the empty line's marker.
+bool WritesAsItLies(const Row& row) {
+  if (row.gap != 2 || rowtag::IsConstant(row.len[kPath]) ||
+      rowtag::IsConstant(row.len[kWindowState])) {
+    return false;
+  }
+  for (int f : {kParams, kFolder}) {
+    const std::uint32_t len = row.len[f];
+    if (len == kDummyMarker.size() || (rowtag::IsConstant(len) && len != rowtag::kDummy)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 int Serialize(const EntryList& list, const std::function<int(const char*, std::size_t)>& sink) {
   Output out(sink);
   if (!out.Line("102")) return out.Error();
-  if (const EntryList::Impl* impl = EntryListAccess::Peek(list)) {
-    for (const Row& row : impl->rows) {
-      const char* p = row.base;
-      for (int f = 0; f < kFieldCount; ++f) {
-        const std::uint32_t len = row.len[f];
-        std::string_view v;
-        if (rowtag::IsConstant(len)) {
-          v = rowtag::ConstantText(len);
-        } else {
-          v = {p, len};
-          p += len;
-        }
-        if ((f == kParams || f == kFolder) && v == kDummyMarker) v = {};
-        if (f == kRunCheck) v = v == "0" ? "False" : "True";
-        if (!out.Line(v)) return out.Error();
+  const EntryList::Impl* impl = EntryListAccess::Peek(list);
+  if (impl == nullptr) {
+    out.Drain();
+    return out.Error();
+  }
+  for (const Row& row : impl->rows) {
+    const bool off = row.len[kRunCheck] == rowtag::kZero ||
+                     (row.len[kRunCheck] == 1 && FieldStart(row, kRunCheck)[0] == '0');
+    const std::string_view flag = off ? "False\r\n" : "True\r\n";
+    // A record loaded as it lay, CR LF ends and no literal marker, is written from its own
+    // bytes: the first four lines there are exactly the lines to write.
+    if (WritesAsItLies(row)) {
+      const std::size_t n = static_cast<std::size_t>(FieldStart(row, kRunCheck) - row.base);
+      if (n + flag.size() <= Output::kSize) {
+        if (!out.Raw(row.base, n) || !out.Raw(flag.data(), flag.size())) return out.Error();
+        continue;
       }
     }
+    const char* p = row.base;
+    for (int f = 0; f < kRunCheck; ++f) {
+      const std::uint32_t len = row.len[f];
+      std::string_view v;
+      if (rowtag::IsConstant(len)) {
+        v = rowtag::ConstantText(len);
+      } else {
+        v = {p, len};
+        p += len;
+      }
+      p += row.gap;
+      if ((f == kParams || f == kFolder) && v == kDummyMarker) v = {};
+      if (!out.Line(v)) return out.Error();
+    }
+    if (!out.Raw(flag.data(), flag.size())) return out.Error();
   }
   out.Drain();
   return out.Error();
@@ -279,6 +497,7 @@ ListFileReadResult ReadListFile(const std::string& path, EntryList& list) {
   if (const int e = fs.OpenRead(path, h)) throw EInOutError(e);
   std::unique_ptr<char[]> buf;
   std::size_t used = 0;
+  std::size_t lineFeeds = 0;
   int readError = 0;
   try {
     std::uint64_t size = 0;
@@ -288,18 +507,27 @@ ListFileReadResult ReadListFile(const std::string& path, EntryList& list) {
       // Straight into the buffer the list keeps: the bytes are held once.
       std::size_t capacity = static_cast<std::size_t>(size);
       buf.reset(new char[capacity]);
+      AdviseHugePages(buf.get(), capacity);
       for (;;) {
+        std::size_t got = 0;
         if (used == capacity) {
-          // The file grew since its size was asked: make room and read on.
-          const std::size_t more = capacity / 2 > 65536 ? capacity / 2 : 65536;
+          // Full: the end of the file is expected. Only if the file grew since its size was
+          // asked is the buffer enlarged, never merely to find the end.
+          char probe[4096];
+          readError = fs.Read(h, probe, sizeof probe, got);
+          if (readError != 0 || got == 0) break;
+          const std::size_t more = std::max<std::size_t>(capacity / 2, 65536);
           std::unique_ptr<char[]> bigger(new char[capacity + more]);
           if (used != 0) std::memcpy(bigger.get(), buf.get(), used);
+          std::memcpy(bigger.get() + used, probe, got);
           buf = std::move(bigger);
           capacity += more;
+        } else {
+          // Pieces small enough to be counted while they are still in the cache.
+          readError = fs.Read(h, buf.get() + used, std::min(capacity - used, kReadPiece), got);
+          if (readError != 0 || got == 0) break;
         }
-        std::size_t got = 0;
-        readError = fs.Read(h, buf.get() + used, capacity - used, got);
-        if (readError != 0 || got == 0) break;
+        lineFeeds += CountLineFeeds(buf.get() + used, buf.get() + used + got);
         used += got;
       }
     }
@@ -309,7 +537,7 @@ ListFileReadResult ReadListFile(const std::string& path, EntryList& list) {
   }
   const int closeError = fs.Close(h);
   const ListFileReadResult result =
-      listfile::Parse(std::move(buf), used, readError == 0, list);
+      listfile::Parse(std::move(buf), used, readError == 0, list, lineFeeds);
   if (readError != 0) throw EInOutError(readError);
   if (closeError != 0) throw EInOutError(closeError);
   return result;

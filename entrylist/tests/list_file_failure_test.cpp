@@ -276,6 +276,37 @@ TEST(ReadPieces, SmallReadsAssembleTheSameList) {
   }
 }
 
+// A file that grew after its size was asked is read to its real end; one that did not is held
+// in a buffer of its own size, not a larger one.
+TEST(ReadPieces, GrownFileIsReadWholeAndExactFileHeldOnce) {
+  TempFolder dir;
+  const EntryList list = Sample(2000);
+  const std::string bytes = listfile::ToBytes(list);
+  const std::string path = dir.Write("g.plw", bytes);
+  class SizeShrinks final : public FaultyFs {
+   public:
+    using FaultyFs::FaultyFs;
+    int Size(fileio::Handle h, std::uint64_t& s) override {
+      const int e = FaultyFs::Size(h, s);
+      s /= shrinkBy;
+      return e;
+    }
+    std::uint64_t shrinkBy = 1;
+  };
+  for (std::uint64_t shrink : {1u, 3u, 100000u}) {
+    SizeShrinks fs(Call::OpenRead, 0, 0);
+    fs.shrinkBy = shrink;
+    EntryList back;
+    ASSERT_EQ(ReadListFile(path, back), ListFileReadResult::Loaded);
+    ASSERT_EQ(back.Count(), list.Count()) << shrink;
+    EXPECT_EQ(back.EntryAt(1999), list.EntryAt(1999)) << shrink;
+    if (shrink == 1) {
+      // The file's bytes once plus one small row per entry.
+      EXPECT_LE(back.BytesHeld(), bytes.size() + list.Count() * 40) << back.BytesHeld();
+    }
+  }
+}
+
 struct RealFailureCase {
   const char* name;
   std::string path;

@@ -54,6 +54,10 @@ const std::vector<ReadCase>& ReadCases() {
       {"cr-only line ends", "102\rx\rp\rf\r1\rTrue\r", ListFileReadResult::HeaderNotAccepted, {}},
       {"lf-only line ends", "102\na\nb\nc\n0\nTrue\nd\n\n\n2\nFalse\n", ListFileReadResult::Loaded,
        {{"a", "b", "c", "0", "1"}, {"d", "$dummy$", "$dummy$", "2", "0"}}},
+      {"line ends mixed within and across records",
+       "102\r\na\nb\r\nc\n0\r\nTrue\nd\ne\nf\n1\nFalse\ng\r\n\r\nh\r\n2\r\nTrue\r\n",
+       ListFileReadResult::Loaded,
+       {{"a", "b", "c", "0", "1"}, {"d", "e", "f", "1", "0"}, {"g", "$dummy$", "h", "2", "1"}}},
       {"empty line after last record", "102\r\na\r\nb\r\nc\r\n0\r\nTrue\r\n\r\n",
        ListFileReadResult::Loaded, {{"a", "b", "c", "0", "1"}, kBlank}},
       {"ctrl-z after last record", "102\r\na\r\nb\r\nc\r\n0\r\nTrue\r\n\x1A junk\r\nmore\r\n",
@@ -102,6 +106,56 @@ TEST(ListFileParse, ReadingRulesTable) {
     std::copy(c.bytes.begin(), c.bytes.end(), buf.get());
     EXPECT_EQ(listfile::Parse(std::move(buf), c.bytes.size(), true, list), c.result) << c.name;
     EXPECT_EQ(Snapshot(list), c.entries) << c.name;
+  }
+}
+
+// A loaded list is written as the same list built entry by entry would be, whatever line ends
+// and markers its file had.
+TEST(ListFileParse, LoadedListsWriteLikeAppendedOnes) {
+  for (const auto& c : ReadCases()) {
+    if (c.result != ListFileReadResult::Loaded) continue;
+    EntryList loaded;
+    std::unique_ptr<char[]> buf(new char[c.bytes.size()]);
+    std::copy(c.bytes.begin(), c.bytes.end(), buf.get());
+    listfile::Parse(std::move(buf), c.bytes.size(), true, loaded);
+    EntryList built;
+    for (const auto& e : c.entries) built.Append(e);
+    EXPECT_EQ(listfile::ToBytes(loaded), listfile::ToBytes(built)) << c.name;
+  }
+}
+
+// Values are moved down over the dropped terminators and CRs in blocks: a CR or NUL at any
+// offset of a long value, in any field, must still give the exact bytes.
+TEST(ListFileParse, DroppedBytesAtEveryOffsetOfLongValues) {
+  const std::string base = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJ";  // 46 bytes
+  for (int field = 0; field < 4; ++field) {
+    for (std::size_t at = 0; at <= base.size(); ++at) {
+      for (const std::string& inserted : {"\r"s, "\r\r"s, "\0"s}) {
+        std::string lines[5] = {base + "p", base + "a", base + "f", base + "w", "True"};
+        const std::string expect = inserted == "\0"s ? lines[field].substr(0, at) : lines[field];
+        lines[field].insert(at, inserted);
+        std::string file = "102\r\n";
+        for (int k = 0; k < 2; ++k) {
+          for (const auto& l : lines) file += l + "\r\n";
+        }
+        EntryList list;
+        std::unique_ptr<char[]> buf(new char[file.size()]);
+        std::copy(file.begin(), file.end(), buf.get());
+        ASSERT_EQ(listfile::Parse(std::move(buf), file.size(), true, list),
+                  ListFileReadResult::Loaded);
+        ASSERT_EQ(list.Count(), 2u);
+        for (std::size_t row = 0; row < 2; ++row) {
+          for (int f = 0; f < 4; ++f) {
+            const std::string want =
+                f == field ? (expect.empty() && (f == 1 || f == 2) ? "$dummy$" : expect)
+                           : base + "pafw"[f];
+            ASSERT_EQ(list.Get(row, static_cast<Field>(f)), want)
+                << "field " << field << " offset " << at << " row " << row;
+          }
+          ASSERT_EQ(list.Get(row, kRunCheck), "1");
+        }
+      }
+    }
   }
 }
 

@@ -22,10 +22,9 @@ std::string FirstArgument(std::string_view commandLine, const CodePage& cp = Act
 
 class TForm1 {
  public:
-  TForm1(FormView& view, platform::Platform& platform,
-         const CodePage& cp = ActiveCodePage());
+  // Sets up the three file dialogs; no handler runs here and nothing is shown.
+  TForm1(FormView& view, platform::Platform& platform, const CodePage& cp = ActiveCodePage());
 
-  // Sets up the three file dialogs; no handler runs here.
   // Handlers. Each runs its body through Dispatch, so the window procedure calls them directly
   // and no exception ever leaves one.
   void Button1Click();

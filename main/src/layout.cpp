@@ -8,7 +8,7 @@
 namespace pallomar::layout {
 namespace {
 
-constexpr WindowSpec kWindow{
+constexpr WindowDef kWindow{
     .className = "TForm1",
     .caption = text::kAppCaption,
     .outerWidth = 481,
@@ -19,49 +19,33 @@ constexpr WindowSpec kWindow{
     .designTextHeight = 12,
 };
 
-// Creation order is tab order; WS_TABSTOP follows `tabStop`.
-constexpr std::array<ControlSpec, kControlCount> kControls{{
-    {Ctl::Edit1, "Edit1", Kind::Edit, {24, 169, 353, 20}, "", nullptr, true, false, false,
-     Command::None},
-    {Ctl::Button1, "Button1", Kind::Button, {387, 166, 75, 25}, text::kButtonBrowse, nullptr,
-     true, false, false, Command::Button1Click},
-    {Ctl::Edit2, "Edit2", Kind::Edit, {136, 201, 241, 20}, "", nullptr, true, false, false,
-     Command::None},
-    {Ctl::Edit3, "Edit3", Kind::Edit, {136, 225, 241, 20}, "", nullptr, true, false, false,
-     Command::None},
-    {Ctl::RadioGroup1, "RadioGroup1", Kind::RadioGroup, {136, 248, 241, 33}, "", nullptr, true,
-     false, false, Command::None},
-    {Ctl::ListBox1, "ListBox1", Kind::ListBox, {24, 26, 417, 95}, nullptr, nullptr, true, false,
-     false, Command::ListBox1DblClick},
-    {Ctl::Buttonup, "Buttonup", Kind::Button, {448, 40, 17, 17}, text::kButtonUp, text::kHintUp,
-     true, false, false, Command::ButtonupClick},
-    {Ctl::Buttonerase, "Buttonerase", Kind::Button, {448, 64, 17, 17}, text::kButtonErase,
-     text::kHintErase, true, true, false, Command::ButtoneraseClick},
-    {Ctl::Buttondown, "Buttondown", Kind::Button, {448, 88, 17, 17}, text::kButtonDown,
-     text::kHintDown, true, false, false, Command::ButtondownClick},
-    {Ctl::Buttonadd, "Buttonadd", Kind::Button, {200, 136, 17, 17}, text::kButtonUp,
-     text::kHintAdd, true, false, false, Command::ButtonaddClick},
-    {Ctl::Buttondel, "Buttondel", Kind::Button, {248, 136, 17, 17}, text::kButtonDown,
-     text::kHintDel, true, false, false, Command::ButtondelClick},
-    {Ctl::Buttoninfo, "Buttoninfo", Kind::Button, {384, 124, 37, 21}, text::kButtonInfo,
-     text::kHintInfo, true, false, false, Command::ButtoninfoClick},
-    {Ctl::CheckBox1, "CheckBox1", Kind::CheckBox, {136, 290, 233, 17}, text::kCheckRunning,
-     nullptr, true, false, true, Command::None},
-    {Ctl::Bevel1, "Bevel1", Kind::Bevel, {0, 0, 473, 9}, nullptr, nullptr, false, false, false,
-     Command::None},
-    {Ctl::Label1, "Label1", Kind::Label, {8, 9, 52, 12}, text::kLabelList, nullptr, false, false,
-     false, Command::None},
-    {Ctl::Label2, "Label2", Kind::Label, {8, 153, 87, 12}, text::kLabelFile, nullptr, false, false,
-     false, Command::None},
-    {Ctl::Label3, "Label3", Kind::Label, {44, 205, 76, 12}, text::kLabelParams, nullptr, false,
-     false, false, Command::None},
-    {Ctl::Label4, "Label4", Kind::Label, {53, 229, 67, 12}, text::kLabelFolder, nullptr, false,
-     false, false, Command::None},
-    {Ctl::Label5, "Label5", Kind::Label, {24, 260, 96, 12}, text::kLabelWindow, nullptr, false,
-     false, false, Command::None},
+// Creation order is tab order; WS_TABSTOP follows `tabStop`. One row per control:
+// id, name, kind, {left, top, width, height}, caption, hint, tab stop, bold, checked, click.
+// clang-format off
+constexpr std::array<ControlDef, kControlCount> kControls{{
+  {Ctl::Edit1,       "Edit1",       Kind::Edit,       {24, 169, 353, 20},  "",                  nullptr,          true,  false, false, Command::None},
+  {Ctl::Button1,     "Button1",     Kind::Button,     {387, 166, 75, 25},  text::kButtonBrowse, nullptr,          true,  false, false, Command::Button1Click},
+  {Ctl::Edit2,       "Edit2",       Kind::Edit,       {136, 201, 241, 20}, "",                  nullptr,          true,  false, false, Command::None},
+  {Ctl::Edit3,       "Edit3",       Kind::Edit,       {136, 225, 241, 20}, "",                  nullptr,          true,  false, false, Command::None},
+  {Ctl::RadioGroup1, "RadioGroup1", Kind::RadioGroup, {136, 248, 241, 33}, "",                  nullptr,          true,  false, false, Command::None},
+  {Ctl::ListBox1,    "ListBox1",    Kind::ListBox,    {24, 26, 417, 95},   nullptr,             nullptr,          true,  false, false, Command::ListBox1DblClick},
+  {Ctl::Buttonup,    "Buttonup",    Kind::Button,     {448, 40, 17, 17},   text::kButtonUp,     text::kHintUp,    true,  false, false, Command::ButtonupClick},
+  {Ctl::Buttonerase, "Buttonerase", Kind::Button,     {448, 64, 17, 17},   text::kButtonErase,  text::kHintErase, true,  true,  false, Command::ButtoneraseClick},
+  {Ctl::Buttondown,  "Buttondown",  Kind::Button,     {448, 88, 17, 17},   text::kButtonDown,   text::kHintDown,  true,  false, false, Command::ButtondownClick},
+  {Ctl::Buttonadd,   "Buttonadd",   Kind::Button,     {200, 136, 17, 17},  text::kButtonUp,     text::kHintAdd,   true,  false, false, Command::ButtonaddClick},
+  {Ctl::Buttondel,   "Buttondel",   Kind::Button,     {248, 136, 17, 17},  text::kButtonDown,   text::kHintDel,   true,  false, false, Command::ButtondelClick},
+  {Ctl::Buttoninfo,  "Buttoninfo",  Kind::Button,     {384, 124, 37, 21},  text::kButtonInfo,   text::kHintInfo,  true,  false, false, Command::ButtoninfoClick},
+  {Ctl::CheckBox1,   "CheckBox1",   Kind::CheckBox,   {136, 290, 233, 17}, text::kCheckRunning, nullptr,          true,  false, true,  Command::None},
+  {Ctl::Bevel1,      "Bevel1",      Kind::Bevel,      {0, 0, 473, 9},      nullptr,             nullptr,          false, false, false, Command::None},
+  {Ctl::Label1,      "Label1",      Kind::Label,      {8, 9, 52, 12},      text::kLabelList,    nullptr,          false, false, false, Command::None},
+  {Ctl::Label2,      "Label2",      Kind::Label,      {8, 153, 87, 12},    text::kLabelFile,    nullptr,          false, false, false, Command::None},
+  {Ctl::Label3,      "Label3",      Kind::Label,      {44, 205, 76, 12},   text::kLabelParams,  nullptr,          false, false, false, Command::None},
+  {Ctl::Label4,      "Label4",      Kind::Label,      {53, 229, 67, 12},   text::kLabelFolder,  nullptr,          false, false, false, Command::None},
+  {Ctl::Label5,      "Label5",      Kind::Label,      {24, 260, 96, 12},   text::kLabelWindow,  nullptr,          false, false, false, Command::None},
 }};
+// clang-format on
 
-constexpr std::array<MenuItemSpec, 8> kMenu{{
+constexpr std::array<MenuItemDef, 8> kMenu{{
     {"File1", -1, text::kMenuFile, Command::None},
     {"New1", 0, text::kMenuNew, Command::New1Click},
     {"Open1", 0, text::kMenuOpen, Command::Open1Click},
@@ -77,10 +61,10 @@ constexpr std::array<const char*, 3> kRadioItems{text::kWindowNormal, text::kWin
 
 }  // namespace
 
-const WindowSpec& Window() { return kWindow; }
-std::span<const ControlSpec> Controls() { return kControls; }
-const ControlSpec& Spec(Ctl id) { return kControls[static_cast<std::size_t>(id)]; }
-std::span<const MenuItemSpec> Menu() { return kMenu; }
+const WindowDef& Window() { return kWindow; }
+std::span<const ControlDef> Controls() { return kControls; }
+const ControlDef& Def(Ctl id) { return kControls[static_cast<std::size_t>(id)]; }
+std::span<const MenuItemDef> Menu() { return kMenu; }
 std::span<const char* const> RadioItems() { return kRadioItems; }
 
 int MulDivRound(int v, int num, int den) {
@@ -126,7 +110,7 @@ Rect RadioItemRect(const Rect& group, int index, int textHeight) {
 
 Extent ControlsExtent(const Scale& scale) {
   Extent e;
-  for (const ControlSpec& c : kControls) {
+  for (const ControlDef& c : kControls) {
     const Rect r = scale.Apply(c.rect);
     if (c.kind != Kind::Bevel) e.right = std::max(e.right, r.Right());
     e.bottom = std::max(e.bottom, r.Bottom());

@@ -63,7 +63,7 @@ enum class Ctl : int {
 };
 inline constexpr int kControlCount = 19;
 
-struct ControlSpec {
+struct ControlDef {
   Ctl id;
   const char* name;
   Kind kind;
@@ -76,14 +76,14 @@ struct ControlSpec {
   Command click;
 };
 
-struct MenuItemSpec {
+struct MenuItemDef {
   const char* name;
   int parent;  // index of the bar item it drops from; -1 for a bar item
   const char* caption;
   Command command;
 };
 
-struct WindowSpec {
+struct WindowDef {
   const char* className;
   const char* caption;
   int outerWidth;
@@ -94,10 +94,10 @@ struct WindowSpec {
   int designTextHeight;  // height of "0" in the window's font at design time
 };
 
-const WindowSpec& Window();
-std::span<const ControlSpec> Controls();
-const ControlSpec& Spec(Ctl id);
-std::span<const MenuItemSpec> Menu();
+const WindowDef& Window();
+std::span<const ControlDef> Controls();
+const ControlDef& Def(Ctl id);
+std::span<const MenuItemDef> Menu();
 
 // RadioGroup1's items: window states 0, 1 and 2, side by side in one row.
 std::span<const char* const> RadioItems();

@@ -114,8 +114,7 @@ inline std::string ListBytes(const std::vector<Entry>& entries, std::string_view
 
 inline Entry E(std::string path, std::string params = "$dummy$", std::string folder = "$dummy$",
                std::string state = "0", std::string flag = "1") {
-  return {std::move(path), std::move(params), std::move(folder), std::move(state),
-          std::move(flag)};
+  return {std::move(path), std::move(params), std::move(folder), std::move(state), std::move(flag)};
 }
 
 class FormFixture : public ::testing::Test {

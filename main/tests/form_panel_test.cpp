@@ -49,8 +49,7 @@ TEST_F(FormPanelTest, BrowseFillsThePanelFromTheChosenFileWhateverItHeld) {
     EXPECT_EQ(view.edits[2], c.folder);
     EXPECT_EQ(view.radio, 0);
     EXPECT_TRUE(view.check);
-    EXPECT_EQ(view.log,
-              (std::vector<std::string>{"edit1", "edit2", "edit3", "radio", "check"}));
+    EXPECT_EQ(view.log, (std::vector<std::string>{"edit1", "edit2", "edit3", "radio", "check"}));
   }
 }
 
@@ -125,8 +124,8 @@ TEST_F(FormPanelTest, AddStoresThePanelUnderTheExtensionRules) {
     EXPECT_EQ(view.selection, 0) << "the selection stays";
     EXPECT_EQ(view.rowChanges, (std::vector<RowsChange>{{1, 1, 2}}));
     EXPECT_TRUE(view.resets.empty()) << "one added row must not repaint the whole list";
-    EXPECT_EQ(view.log, (std::vector<std::string>{"rows", "edit1", "edit2", "edit3", "radio",
-                                                  "check"}));
+    EXPECT_EQ(view.log,
+              (std::vector<std::string>{"rows", "edit1", "edit2", "edit3", "radio", "check"}));
   }
 }
 
@@ -188,8 +187,7 @@ TEST_F(FormPanelTest, StaleSelectionPastTheEndCountsAsNone) {
 // --- take out ---
 
 TEST_F(FormPanelTest, TakeOutMovesTheEntryIntoThePanel) {
-  LoadEntries({E("c:\\a.exe"), E("c:\\Tools\\B.exe", "-v", "c:\\tools", "5", "0"),
-               E("c:\\c.exe")});
+  LoadEntries({E("c:\\a.exe"), E("c:\\Tools\\B.exe", "-v", "c:\\tools", "5", "0"), E("c:\\c.exe")});
   view.selection = 1;
   Forget();
   form.ButtondelClick();
@@ -205,8 +203,8 @@ TEST_F(FormPanelTest, TakeOutMovesTheEntryIntoThePanel) {
   EXPECT_TRUE(view.resets.empty());
   ExpectViewRowsMatchModel();
   // Panel first, then the list.
-  EXPECT_EQ(view.log, (std::vector<std::string>{"edit1", "edit2", "edit3", "radio", "check",
-                                                "rows", "select"}));
+  EXPECT_EQ(view.log, (std::vector<std::string>{"edit1", "edit2", "edit3", "radio", "check", "rows",
+                                                "select"}));
 }
 
 TEST_F(FormPanelTest, TakeOutThenAddReturnsTheEntryAtTheEnd) {
@@ -296,8 +294,8 @@ TEST_F(FormPanelTest, MovesSwapWithTheNeighbourAndKeepItSelected) {
   };
   for (const MoveCase& c : cases) {
     SCOPED_TRACE(c.name);
-    LoadEntries({E("a", "pa", "fa", "0", "1"), E("b", "pb", "fb", "1", "0"),
-                 E("c", "pc", "fc", "2", "1")});
+    LoadEntries(
+        {E("a", "pa", "fa", "0", "1"), E("b", "pb", "fb", "1", "0"), E("c", "pc", "fc", "2", "1")});
     view.selection = c.selected;
     Forget();
     (c.up ? form.ButtonupClick() : form.ButtondownClick());

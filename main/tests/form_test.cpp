@@ -31,18 +31,18 @@ TEST(FirstArgumentTest, SplitsLikeTheProgramsOwnRuleNotTheCRuntimes) {
   const ArgCase cases[] = {
       {"prog a.plw", "a.plw"},
       {"prog first second", "first"},
-      {"prog \"\"  a.plw", "a.plw"},             // empty quotes before an argument are skipped
-      {"prog \"\" \"\" a.plw", "a.plw"},         // ...however many pairs
-      {"prog \"\"a.plw", "a.plw"},               // ...also directly before it
-      {"prog a\"\"b", "ab"},                     // inside an argument they are just a group
-      {"prog \"\"", ""},                         // and alone they are no argument
+      {"prog \"\"  a.plw", "a.plw"},      // empty quotes before an argument are skipped
+      {"prog \"\" \"\" a.plw", "a.plw"},  // ...however many pairs
+      {"prog \"\"a.plw", "a.plw"},        // ...also directly before it
+      {"prog a\"\"b", "ab"},              // inside an argument they are just a group
+      {"prog \"\"", ""},                  // and alone they are no argument
       {"prog \"C:\\My Lists\\a.plw\"", "C:\\My Lists\\a.plw"},
       {"prog C:\\a\\\"b c\".plw", "C:\\a\\b c.plw"},
-      {"prog \\\"a b\\\"", "\\a b\\"},           // no backslash escapes
-      {"prog \"open a.plw", "open a.plw"},       // an unclosed quote runs to the end
+      {"prog \\\"a b\\\"", "\\a b\\"},      // no backslash escapes
+      {"prog \"open a.plw", "open a.plw"},  // an unclosed quote runs to the end
       {"prog\ta.plw", "a.plw"},
       {"prog \t a.plw\t", "a.plw"},
-      {"prog \x01\x1f" "a.plw", "a.plw"},        // every control byte is a blank
+      {"prog \x01\x1f\x61.plw", "a.plw"},  // every control byte is a blank
       {"prog a.plw   ", "a.plw"},
       {"prog", ""},
       {"prog    ", ""},
@@ -51,8 +51,8 @@ TEST(FirstArgumentTest, SplitsLikeTheProgramsOwnRuleNotTheCRuntimes) {
       {"\"C:\\Program Files\\p.exe\"", ""},
       {"prog C:\\表\\a.plw", "C:\\表\\a.plw"},  // 表 ends in 0x5C
       {"prog \"ソフト 表\" b", "ソフト 表"},
-      {"prog ｽﾀｰﾄ.plw", "ｽﾀｰﾄ.plw"},            // half-width katakana are single bytes
-      {"prog a\x81", "a\x81"},                   // a lead byte at the very end stays alone
+      {"prog ｽﾀｰﾄ.plw", "ｽﾀｰﾄ.plw"},               // half-width katakana are single bytes
+      {"prog a\x81", "a\x81"},                     // a lead byte at the very end stays alone
       {std::string_view("prog a\0b c", 10), "a"},  // NUL ends the line
   };
   for (const ArgCase& c : cases)
@@ -68,10 +68,9 @@ TEST_F(FormStartTest, DialogsStartConfiguredForTheirFiles) {
             "実行ﾌｧｲﾙ(*.exe, *.com, *.lnk, *.pif)|*.exe;*.com;*.lnk;*.pif|すべてのﾌｧｲﾙ(*.*)|*.*");
   EXPECT_EQ(form.OpenDialog2.Filter, "Pallomar File(*.plw)|*.plw");
   EXPECT_EQ(form.SaveDialog1.Filter, "Pallomar File(*.plw)|*.plw");
-  for (const platform::FileDialog* d :
-       {static_cast<platform::FileDialog*>(&form.OpenDialog1),
-        static_cast<platform::FileDialog*>(&form.OpenDialog2),
-        static_cast<platform::FileDialog*>(&form.SaveDialog1)}) {
+  for (const platform::FileDialog* d : {static_cast<platform::FileDialog*>(&form.OpenDialog1),
+                                        static_cast<platform::FileDialog*>(&form.OpenDialog2),
+                                        static_cast<platform::FileDialog*>(&form.SaveDialog1)}) {
     EXPECT_EQ(d->FilterIndex, 1);
     EXPECT_EQ(d->Options, platform::ofHideReadOnly | platform::ofEnableSizing);
     EXPECT_EQ(d->Title, "");
@@ -90,6 +89,7 @@ struct FolderCase {
   const char* name;
   std::optional<std::string> folder;
   bool used;
+  std::optional<unsigned> reported = std::nullopt;  // the query's answer, when not the usual
 };
 
 TEST_F(FormStartTest, WindowsFolderLongerThanThirtyOrFailedLeavesInitialFolders) {
@@ -98,11 +98,13 @@ TEST_F(FormStartTest, WindowsFolderLongerThanThirtyOrFailedLeavesInitialFolders)
       {"short", std::string("C:\\WINDOWS"), true},
       {"31 chars", "C:\\" + std::string(28, 'W'), false},
       {"failed query", std::nullopt, false},
+      {"failed query after writing", std::string("C:\\WINDOWS"), false, 0u},
   };
   for (const FolderCase& c : cases) {
     SCOPED_TRACE(c.name);
     ScriptedPlatform p;
     p.windowsFolder = c.folder;
+    p.windowsFolderLength = c.reported;
     FakeFormView v;
     TForm1 f(v, p, Cp932());
     f.FormShow();
@@ -260,8 +262,8 @@ TEST_F(FormFileTest, MissingOrUnreadableFileGetsBeepAndBoxAtItsOffset) {
     view.edits[0] = "typed";
     Forget();
     Open(target);
-    ASSERT_EQ(platform.Effects(), (std::vector<CallKind>{CallKind::OpenDialog, CallKind::Beep,
-                                                         CallKind::MsgBox}));
+    ASSERT_EQ(platform.Effects(),
+              (std::vector<CallKind>{CallKind::OpenDialog, CallKind::Beep, CallKind::MsgBox}));
     const Call& box = platform.calls.back();
     EXPECT_EQ(box.text, c.boxText);
     EXPECT_EQ(box.type, MsgType::Error);
@@ -378,8 +380,7 @@ TEST_F(FormSaveTest, OverwriteQuestionOnlyYesReplacesTheFile) {
     platform.dialogAnswers.push_back({true, target});
     platform.boxResults.push_back(c.answer);
     form.S1Click();
-    ASSERT_EQ(platform.Effects(),
-              (std::vector<CallKind>{CallKind::SaveDialog, CallKind::MsgBox}))
+    ASSERT_EQ(platform.Effects(), (std::vector<CallKind>{CallKind::SaveDialog, CallKind::MsgBox}))
         << "no beep before the question " << ErrorTexts();
     const Call& box = platform.calls[1];
     EXPECT_EQ(box.text, "既存のファイルを選択しました。\n\nファイルを更新しますか？");
@@ -467,13 +468,10 @@ TEST_F(FormDropTest, PlwInAnyCaseLoadsEverythingElseGoesToEdit1) {
   MakeFolder("Tools");
   MakeFolder("dir.d");
   const DropCase cases[] = {
-      {"LIST.PLW", true},
-      {"Mixed.Plw", true},
-      {"list.plw.txt", false},
-      {"Tools", false},              // a folder
-      {"C:\\Tools\\Prog", false},    // no extension, case kept
-      {"dir.d\\Notes", false},
-      {"C:\\App\\Run.EXE", false},
+      {"LIST.PLW", true},         {"Mixed.Plw", true},
+      {"list.plw.txt", false},    {"Tools", false},  // a folder
+      {"C:\\Tools\\Prog", false},                    // no extension, case kept
+      {"dir.d\\Notes", false},    {"C:\\App\\Run.EXE", false},
   };
   for (const DropCase& c : cases) {
     SCOPED_TRACE(c.path);
@@ -512,8 +510,8 @@ TEST_F(FormDropTest, DropIsReleasedBeforeItsErrorIsShown) {
   // The first path cannot be read from the drop at all.
   int token = 0;
   form.WMDropFiles(&token);
-  EXPECT_EQ(platform.Kinds(), (std::vector<CallKind>{CallKind::DropFirstPath,
-                                                     CallKind::DropFinish, CallKind::ErrorBox}));
+  EXPECT_EQ(platform.Kinds(), (std::vector<CallKind>{CallKind::DropFirstPath, CallKind::DropFinish,
+                                                     CallKind::ErrorBox}));
 
   // The dropped list fails while being read.
   WriteRaw("locked.plw", ListBytes({E("c:\\a.exe")}));
@@ -523,8 +521,7 @@ TEST_F(FormDropTest, DropIsReleasedBeforeItsErrorIsShown) {
   Forget();
   platform.dropPaths[&token] = "locked.plw";
   form.WMDropFiles(&token);
-  EXPECT_EQ(platform.Effects(),
-            (std::vector<CallKind>{CallKind::DropFinish, CallKind::ErrorBox}));
+  EXPECT_EQ(platform.Effects(), (std::vector<CallKind>{CallKind::DropFinish, CallKind::ErrorBox}));
   EXPECT_EQ(platform.calls.back().text, "I/O エラー (32)");
   EXPECT_EQ(view.caption, kPlain);
 
@@ -532,8 +529,8 @@ TEST_F(FormDropTest, DropIsReleasedBeforeItsErrorIsShown) {
   Forget();
   platform.dropPaths[&token] = "gone.PLW";
   form.WMDropFiles(&token);
-  EXPECT_EQ(platform.Effects(), (std::vector<CallKind>{CallKind::Beep, CallKind::MsgBox,
-                                                       CallKind::DropFinish}));
+  EXPECT_EQ(platform.Effects(),
+            (std::vector<CallKind>{CallKind::Beep, CallKind::MsgBox, CallKind::DropFinish}));
 }
 
 // --- dispatch ---

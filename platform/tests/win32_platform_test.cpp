@@ -663,6 +663,33 @@ TEST_F(FileDialogTest, SaveOverAnExistingFileAsksNothing) {
   DeleteFileA(existing.c_str());
 }
 
+struct LongNameCase {
+  std::string fileName;
+  std::string shown;  // what the dialog's name field holds
+};
+
+TEST_F(FileDialogTest, OverlongFileNameIsCutWholeCharactersInsteadOfOverrunning) {
+  const LongNameCase cases[] = {
+      {std::string(300, 'a'), std::string(259, 'a')},
+      {std::string(258, 'a') + "表", std::string(258, 'a')},
+      {std::string(257, 'a') + "表", std::string(257, 'a') + "表"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fileName.size());
+    TOpenDialog open(platform_);
+    open.FileName = c.fileName;
+    open.SetInitialDir(TempFolder());
+    std::string shown;
+    Answer cancel = TypeAndConfirm(nullptr, nullptr, main_, other_);
+    EXPECT_FALSE(Run(open, {[&](HWND dialog) {
+                       shown = TextOf(FileNameEdit(dialog));
+                       cancel(dialog);
+                     }}));
+    EXPECT_EQ(shown, c.shown);
+    EXPECT_EQ(open.FileName, c.fileName);
+  }
+}
+
 TEST(DialogRequest, FlagsAreExactlyHideReadOnlySizingExplorer) {
   EXPECT_EQ(win32::DialogFlags(ofHideReadOnly | ofEnableSizing),
             static_cast<DWORD>(OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER));

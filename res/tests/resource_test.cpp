@@ -1,8 +1,10 @@
 // The linked resources as Windows itself reads them. Extra command-line arguments name further
 // executables (the program) whose version resource and manifest are checked the same way.
+// clang-format off
+// windows.h first: the other Windows headers build on it.
 #include <windows.h>
 #include <commctrl.h>
-
+// clang-format on
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -47,12 +49,10 @@ struct VersionInfo {
       return std::nullopt;
     }
     char key[128];
-    std::snprintf(key, sizeof key, "\\StringFileInfo\\%04x%04x\\%s",
-                  translations[0].language, translations[0].codepage, name);
+    std::snprintf(key, sizeof key, "\\StringFileInfo\\%04x%04x\\%s", translations[0].language,
+                  translations[0].codepage, name);
     char* value = nullptr;
-    if (!VerQueryValueA(data.data(), key, reinterpret_cast<void**>(&value),
-                        &size) ||
-        size == 0) {
+    if (!VerQueryValueA(data.data(), key, reinterpret_cast<void**>(&value), &size) || size == 0) {
       return std::nullopt;
     }
     return std::string(value);
@@ -61,8 +61,7 @@ struct VersionInfo {
   const VS_FIXEDFILEINFO* Fixed() const {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT size = 0;
-    if (!VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed),
-                        &size) ||
+    if (!VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &size) ||
         size < sizeof(VS_FIXEDFILEINFO)) {
       return nullptr;
     }
@@ -97,16 +96,13 @@ std::string ProductVersionText(const VS_FIXEDFILEINFO& fixed) {
 }
 
 std::string ManifestOf(const std::string& file) {
-  HMODULE module = LoadLibraryExA(file.c_str(), nullptr,
-                                  LOAD_LIBRARY_AS_DATAFILE);
+  HMODULE module = LoadLibraryExA(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (module == nullptr) return {};
   std::string text;
-  if (HRSRC found = FindResourceA(module, CREATEPROCESS_MANIFEST_RESOURCE_ID,
-                                  RT_MANIFEST);
+  if (HRSRC found = FindResourceA(module, CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST);
       found != nullptr) {
     if (HGLOBAL loaded = LoadResource(module, found); loaded != nullptr) {
-      text.assign(static_cast<const char*>(LockResource(loaded)),
-                  SizeofResource(module, found));
+      text.assign(static_cast<const char*>(LockResource(loaded)), SizeofResource(module, found));
     }
   }
   FreeLibrary(module);
@@ -135,8 +131,7 @@ TEST(Resources, ManifestAsksForCommonControls6AndDpiAwareness) {
     SCOPED_TRACE(file);
     const std::string manifest = ManifestOf(file);
     ASSERT_FALSE(manifest.empty()) << "no application manifest";
-    EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"),
-              std::string::npos);
+    EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
     EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos);
     EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos);
   }
@@ -158,8 +153,7 @@ TEST(Resources, ProcessLoadsCommonControls6) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   EXPECT_NE(lower.find("\\winsxs\\"), std::string::npos) << path;
-  EXPECT_NE(lower.find("microsoft.windows.common-controls_6595b64144ccf1df_6."),
-            std::string::npos)
+  EXPECT_NE(lower.find("microsoft.windows.common-controls_6595b64144ccf1df_6."), std::string::npos)
       << path;
 }
 

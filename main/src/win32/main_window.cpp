@@ -71,7 +71,10 @@ MainWindow::~MainWindow() {
 // --- creation ---
 
 bool MainWindow::Create(HINSTANCE instance) {
-  const layout::WindowSpec& spec = layout::Window();
+  const layout::WindowDef& def = layout::Window();
+  // The hint window's class lives in the common controls.
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
   HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(1));
   if (icon == nullptr) icon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
 
@@ -86,7 +89,7 @@ bool MainWindow::Create(HINSTANCE instance) {
   form.style = CS_DBLCLKS;
   form.lpfnWndProc = &MainWindow::FormProc;
   form.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-  form.lpszClassName = spec.className;
+  form.lpszClassName = def.className;
   if (!RegisterOnce(app) || !RegisterOnce(form)) return false;
   if (!CreateFonts()) return false;
 
@@ -103,13 +106,12 @@ bool MainWindow::Create(HINSTANCE instance) {
   DeleteMenu(appMenu, SC_MAXIMIZE, MF_BYCOMMAND);
   DeleteMenu(appMenu, SC_SIZE, MF_BYCOMMAND);
 
-  const int width = scale_.Apply(spec.outerWidth);
-  const int height = scale_.Apply(spec.outerHeight);
-  hwnd_ = CreateWindowExA(WS_EX_CONTROLPARENT, spec.className, spec.caption,
-                          WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME |
-                              WS_MINIMIZEBOX,
-                          CW_USEDEFAULT, CW_USEDEFAULT, width, height, app_, nullptr, instance,
-                          this);
+  const int width = scale_.Apply(def.outerWidth);
+  const int height = scale_.Apply(def.outerHeight);
+  hwnd_ =
+      CreateWindowExA(WS_EX_CONTROLPARENT, def.className, def.caption,
+                      WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX,
+                      CW_USEDEFAULT, CW_USEDEFAULT, width, height, app_, nullptr, instance, this);
   if (hwnd_ == nullptr) return false;
   DeleteMenu(GetSystemMenu(hwnd_, FALSE), SC_MAXIMIZE, MF_BYCOMMAND);
   CreateMenuBar();
@@ -156,7 +158,7 @@ void MainWindow::CreateMenuBar() {
   const auto items = layout::Menu();
   std::vector<HMENU> popups(items.size(), nullptr);
   for (std::size_t i = 0; i < items.size(); ++i) {
-    const layout::MenuItemSpec& item = items[i];
+    const layout::MenuItemDef& item = items[i];
     if (item.parent < 0) {
       popups[i] = CreatePopupMenu();
       AppendMenuA(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popups[i]), item.caption);
@@ -173,7 +175,7 @@ bool MainWindow::CreateControls() {
   HDC dc = GetDC(hwnd_);
   HGDIOBJ oldFont = SelectObject(dc, font_);
   bool ok = true;
-  for (const layout::ControlSpec& c : layout::Controls()) {
+  for (const layout::ControlDef& c : layout::Controls()) {
     layout::Rect r = scale_.Apply(c.rect);
     const char* cls = "STATIC";
     DWORD style = WS_CHILD | WS_VISIBLE;
@@ -219,9 +221,9 @@ bool MainWindow::CreateControls() {
         break;
     }
     const int id = kControlIdBase + static_cast<int>(c.id);
-    HWND child = CreateWindowExA(exStyle, cls, caption, style, r.left, r.top, r.width, r.height,
-                                 hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                 instance, nullptr);
+    HWND child =
+        CreateWindowExA(exStyle, cls, caption, style, r.left, r.top, r.width, r.height, hwnd_,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
     if (child == nullptr) {
       ok = false;
       break;
@@ -259,11 +261,10 @@ bool MainWindow::CreateControls() {
 
 void MainWindow::CreateTooltips() {
   tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
-                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                             nullptr, nullptr);
+                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, nullptr, nullptr);
   if (tooltip_ == nullptr) return;
-  for (const layout::ControlSpec& c : layout::Controls()) {
+  for (const layout::ControlDef& c : layout::Controls()) {
     if (c.hint == nullptr) continue;
     TTTOOLINFOA ti{};
     // The smallest record every common-controls version accepts.
@@ -406,8 +407,7 @@ void MainWindow::ListRowsChanged(std::size_t first, std::size_t last, std::size_
   if (from > to) return;
   RECT area = client;
   area.top = static_cast<LONG>((from - firstShown) * static_cast<std::size_t>(itemHeight_));
-  area.bottom =
-      static_cast<LONG>((to - firstShown + 1) * static_cast<std::size_t>(itemHeight_));
+  area.bottom = static_cast<LONG>((to - firstShown + 1) * static_cast<std::size_t>(itemHeight_));
   area.bottom = std::min(area.bottom, client.bottom);
   if (area.top < area.bottom) InvalidateRect(list, &area, TRUE);
 }
@@ -565,9 +565,9 @@ void MainWindow::OnCommand(int id, int code, HWND from) {
   }
   const int index = id - kControlIdBase;
   if (index < 0 || index >= layout::kControlCount) return;
-  const layout::ControlSpec& spec = layout::Controls()[static_cast<std::size_t>(index)];
-  if (spec.kind == Kind::Button && code == BN_CLICKED) Run(spec.click);
-  if (spec.kind == Kind::ListBox && code == LBN_DBLCLK) Run(spec.click);
+  const layout::ControlDef& def = layout::Controls()[static_cast<std::size_t>(index)];
+  if (def.kind == Kind::Button && code == BN_CLICKED) Run(def.click);
+  if (def.kind == Kind::ListBox && code == LBN_DBLCLK) Run(def.click);
 }
 
 void MainWindow::OnActivate(bool active) {
@@ -590,10 +590,10 @@ void MainWindow::OnSize() {
   for (int pass = 0; pass < 3; ++pass) {
     RECT rc{};
     GetClientRect(hwnd_, &rc);
-    SCROLLINFO h{sizeof(h), SIF_RANGE | SIF_PAGE, 0, extent_.right - 1,
-                 static_cast<UINT>(rc.right), 0, 0};
-    SCROLLINFO v{sizeof(v), SIF_RANGE | SIF_PAGE, 0, extent_.bottom - 1,
-                 static_cast<UINT>(rc.bottom), 0, 0};
+    SCROLLINFO h{
+        sizeof(h), SIF_RANGE | SIF_PAGE, 0, extent_.right - 1, static_cast<UINT>(rc.right), 0, 0};
+    SCROLLINFO v{
+        sizeof(v), SIF_RANGE | SIF_PAGE, 0, extent_.bottom - 1, static_cast<UINT>(rc.bottom), 0, 0};
     SetScrollInfo(hwnd_, SB_HORZ, &h, TRUE);
     SetScrollInfo(hwnd_, SB_VERT, &v, TRUE);
     RECT after{};
@@ -669,7 +669,7 @@ void MainWindow::PlaceBevel() {
   if (bevel == nullptr) return;
   RECT rc{};
   GetClientRect(hwnd_, &rc);
-  const layout::Rect r = scale_.Apply(layout::Spec(Ctl::Bevel1).rect);
+  const layout::Rect r = scale_.Apply(layout::Def(Ctl::Bevel1).rect);
   // Aligned to the top: it scrolls up with the controls but always spans the client width.
   SetWindowPos(bevel, nullptr, 0, r.top - scrollY_, rc.right, r.height,
                SWP_NOZORDER | SWP_NOACTIVATE);
@@ -696,8 +696,7 @@ void MainWindow::DrawItem(const DRAWITEMSTRUCT& dis) const {
   }
   const COLORREF oldText =
       SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-  const COLORREF oldBack =
-      SetBkColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+  const COLORREF oldBack = SetBkColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
   HGDIOBJ oldFont = SelectObject(dc, font_);
   std::string_view path;
   const EntryList& list = form_->Model().list;

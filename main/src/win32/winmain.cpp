@@ -1,6 +1,6 @@
 // The program: the platform services, Form1, its first showing and the one message loop.
 #include <windows.h>
-
+// The common controls header needs windows.h first.
 #include <commctrl.h>
 
 #include "platform/win32_platform.h"

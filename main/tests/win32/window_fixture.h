@@ -3,7 +3,7 @@
 #pragma once
 
 #include <windows.h>
-
+// The shell headers need windows.h first.
 #include <gtest/gtest.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -148,8 +148,8 @@ class WindowTest : public ::testing::Test {
     const auto items = layout::Menu();
     for (std::size_t i = 0; i < items.size(); ++i) {
       if (name == items[i].name) {
-        SendMessageA(window->Handle(), WM_COMMAND,
-                     MAKEWPARAM(kMenuIdBase + static_cast<int>(i), 0), 0);
+        SendMessageA(window->Handle(), WM_COMMAND, MAKEWPARAM(kMenuIdBase + static_cast<int>(i), 0),
+                     0);
         Pump();
         return;
       }

@@ -1,6 +1,6 @@
 // Form1 end to end in this process: real controls, real messages, what the user would see.
 #include "window_fixture.h"
-
+// The fixture brings windows.h, which the common controls header needs first.
 #include <commctrl.h>
 
 #include <algorithm>
@@ -82,15 +82,15 @@ TEST_F(WindowTest, ControlsSitWhereTheLayoutPutsThem) {
   GetWindowRect(window->Handle(), &outer);
   EXPECT_EQ(outer.right - outer.left, s.Apply(481));
   EXPECT_EQ(outer.bottom - outer.top, s.Apply(359));
-  for (Ctl id : {Ctl::Edit1, Ctl::Button1, Ctl::Edit2, Ctl::Edit3, Ctl::RadioGroup1,
-                 Ctl::ListBox1, Ctl::Buttonup, Ctl::Buttonerase, Ctl::Buttondown, Ctl::Buttonadd,
-                 Ctl::Buttondel, Ctl::Buttoninfo, Ctl::CheckBox1}) {
-    const layout::Rect want = s.Apply(layout::Spec(id).rect);
+  for (Ctl id : {Ctl::Edit1, Ctl::Button1, Ctl::Edit2, Ctl::Edit3, Ctl::RadioGroup1, Ctl::ListBox1,
+                 Ctl::Buttonup, Ctl::Buttonerase, Ctl::Buttondown, Ctl::Buttonadd, Ctl::Buttondel,
+                 Ctl::Buttoninfo, Ctl::CheckBox1}) {
+    const layout::Rect want = s.Apply(layout::Def(id).rect);
     const RECT got = ClientRectOf(Wnd(id));
-    EXPECT_EQ(got.left, want.left) << layout::Spec(id).name;
-    EXPECT_EQ(got.top, want.top) << layout::Spec(id).name;
-    EXPECT_EQ(got.right - got.left, want.width) << layout::Spec(id).name;
-    EXPECT_EQ(got.bottom - got.top, want.height) << layout::Spec(id).name;
+    EXPECT_EQ(got.left, want.left) << layout::Def(id).name;
+    EXPECT_EQ(got.top, want.top) << layout::Def(id).name;
+    EXPECT_EQ(got.right - got.left, want.width) << layout::Def(id).name;
+    EXPECT_EQ(got.bottom - got.top, want.height) << layout::Def(id).name;
   }
   // At the start size every control is in view: no scroll bars.
   RECT client{};
@@ -107,10 +107,10 @@ TEST_F(WindowTest, LabelsAreSizedToTheirTextAndRadioItemsShareOneRow) {
   HGDIOBJ old = SelectObject(dc, window->Font());
   for (Ctl id : {Ctl::Label1, Ctl::Label2, Ctl::Label3, Ctl::Label4, Ctl::Label5}) {
     SIZE size{};
-    const char* caption = layout::Spec(id).caption;
+    const char* caption = layout::Def(id).caption;
     GetTextExtentPoint32A(dc, caption, lstrlenA(caption), &size);
     const RECT r = ClientRectOf(Wnd(id));
-    EXPECT_EQ(r.right - r.left, size.cx) << layout::Spec(id).name;
+    EXPECT_EQ(r.right - r.left, size.cx) << layout::Def(id).name;
     EXPECT_EQ(TextOf(Wnd(id)), caption);
   }
   SelectObject(dc, old);
@@ -134,16 +134,40 @@ TEST_F(WindowTest, LabelsAreSizedToTheirTextAndRadioItemsShareOneRow) {
 
 TEST_F(WindowTest, TabRunsThroughTheVisibleControlsInLayoutOrder) {
   ShowForm();
-  std::vector<HWND> order = {Wnd(Ctl::Edit1),      Wnd(Ctl::Button1),    Wnd(Ctl::Edit2),
-                             Wnd(Ctl::Edit3),      window->RadioButton(0), Wnd(Ctl::ListBox1),
-                             Wnd(Ctl::Buttonup),   Wnd(Ctl::Buttonerase), Wnd(Ctl::Buttondown),
-                             Wnd(Ctl::Buttonadd),  Wnd(Ctl::Buttondel),  Wnd(Ctl::Buttoninfo),
+  std::vector<HWND> order = {Wnd(Ctl::Edit1),     Wnd(Ctl::Button1),      Wnd(Ctl::Edit2),
+                             Wnd(Ctl::Edit3),     window->RadioButton(0), Wnd(Ctl::ListBox1),
+                             Wnd(Ctl::Buttonup),  Wnd(Ctl::Buttonerase),  Wnd(Ctl::Buttondown),
+                             Wnd(Ctl::Buttonadd), Wnd(Ctl::Buttondel),    Wnd(Ctl::Buttoninfo),
                              Wnd(Ctl::CheckBox1)};
   HWND at = order.front();
   for (std::size_t i = 1; i <= order.size(); ++i) {
     at = GetNextDlgTabItem(window->Handle(), at, FALSE);
     EXPECT_EQ(at, order[i % order.size()]) << "step " << i;
   }
+}
+
+TEST_F(WindowTest, DialogKeysMoveFocusButEnterAndEscRunNothing) {
+  ShowForm();
+  auto key = [&](HWND target, WPARAM vk) {
+    MSG msg{target, WM_KEYDOWN, vk, 0, 0, {}};
+    EXPECT_TRUE(IsDialogMessageA(window->Handle(), &msg));
+    MSG up{target, WM_KEYUP, vk, 0, 0, {}};
+    IsDialogMessageA(window->Handle(), &up);
+    Pump();
+  };
+  SetFocus(Wnd(Ctl::Edit1));
+  key(Wnd(Ctl::Edit1), VK_TAB);
+  EXPECT_EQ(GetFocus(), Wnd(Ctl::Button1));
+  SetFocus(Wnd(Ctl::Edit2));
+  key(Wnd(Ctl::Edit2), VK_RETURN);
+  key(Wnd(Ctl::Edit2), VK_ESCAPE);
+  EXPECT_TRUE(IsWindow(platform.window)) << "Esc must not close the editor";
+  EXPECT_TRUE(platform.Effects().size() == 1u) << "only FormShow's drop acceptance";
+  // The arrow keys stay inside RadioGroup1's items.
+  SetFocus(window->RadioButton(0));
+  key(window->RadioButton(0), VK_RIGHT);
+  EXPECT_EQ(GetFocus(), window->RadioButton(1));
+  EXPECT_EQ(window->RadioIndex(), 1);
 }
 
 TEST_F(WindowTest, FirstActivationFocusesEdit1) {
@@ -188,7 +212,7 @@ TEST_F(WindowTest, OnlyTheSixSmallButtonsHaveHints) {
   EXPECT_EQ(SendMessageA(tip, TTM_GETDELAYTIME, TTDT_INITIAL, 0), 500);
   EXPECT_EQ(SendMessageA(tip, TTM_GETDELAYTIME, TTDT_AUTOPOP, 0), 2500);
   EXPECT_EQ(SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0), 6);
-  for (const layout::ControlSpec& c : layout::Controls()) {
+  for (const layout::ControlDef& c : layout::Controls()) {
     char buffer[256] = {};
     TTTOOLINFOA ti{};
     ti.cbSize = TTTOOLINFOA_V2_SIZE;
@@ -209,7 +233,7 @@ TEST_F(WindowTest, EraseButtonAloneIsBold) {
     auto font = reinterpret_cast<HFONT>(SendMessageA(Wnd(id), WM_GETFONT, 0, 0));
     LOGFONTA lf{};
     ASSERT_NE(GetObjectA(font, sizeof lf, &lf), 0);
-    EXPECT_EQ(lf.lfWeight >= FW_BOLD, id == Ctl::Buttonerase) << layout::Spec(id).name;
+    EXPECT_EQ(lf.lfWeight >= FW_BOLD, id == Ctl::Buttonerase) << layout::Def(id).name;
     EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
     EXPECT_STREQ(lf.lfFaceName, text::kFontName);
   }
@@ -262,10 +286,22 @@ TEST_F(WindowTest, StartWithAListFileShowsItsPathAndEntries) {
   EXPECT_EQ(TextOf(window->Handle()), std::string(text::kAppCaptionPrefix) + path);
   EXPECT_EQ(ListCount(), 3);
   EXPECT_EQ(ListSel(), -1);
-  EXPECT_EQ(ListPaths(), (std::vector<std::string>{kThree[0].path, kThree[1].path,
-                                                   kThree[2].path}));
+  EXPECT_EQ(ListPaths(),
+            (std::vector<std::string>{kThree[0].path, kThree[1].path, kThree[2].path}));
   EXPECT_EQ(window->Form().OpenDialog1.Title, text::kOpenDialog1Title);
   EXPECT_EQ(platform.Count(CallKind::ErrorBox), 0u);
+}
+
+TEST_F(WindowTest, MissingStartFileIsReportedOverTheVisibleWindow) {
+  platform.commandLine = "pallomar.exe c:\\no\\such\\list.plw";
+  bool visibleDuringBox = false;
+  platform.onBox = [&](const Call&) { visibleDuringBox = IsWindowVisible(window->Handle()); };
+  ShowForm();
+  platform.onBox = nullptr;
+  ASSERT_EQ(platform.Count(CallKind::MsgBox), 1u);
+  EXPECT_TRUE(visibleDuringBox) << "FormShow runs once the window is on the screen";
+  EXPECT_EQ(platform.CallsOf(CallKind::MsgBox)[0].text, text::kMsgFileNotFound);
+  EXPECT_EQ(TextOf(window->Handle()), text::kAppCaption);
 }
 
 TEST_F(WindowTest, UnreadableStartFileGivesTheErrorBoxAndTheWindowStays) {
@@ -305,8 +341,8 @@ TEST_F(WindowTest, DroppedFilesLoadAListOrFillEdit1) {
   };
   for (const Case& c : cases) {
     const std::size_t finished = platform.Count(CallKind::DropFinish);
-    const LRESULT result =
-        SendMessageA(window->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(c.paths)), 0);
+    const LRESULT result = SendMessageA(window->Handle(), WM_DROPFILES,
+                                        reinterpret_cast<WPARAM>(MakeDrop(c.paths)), 0);
     Pump();
     EXPECT_EQ(result, 0);
     EXPECT_EQ(platform.Count(CallKind::DropFinish), finished + 1) << c.paths[0];
@@ -523,9 +559,7 @@ class RealPlatform : public platform::Platform {
   bool RunOpenDialog(platform::FileDialog& d) override { return real.RunOpenDialog(d); }
   bool RunSaveDialog(platform::FileDialog& d) override { return real.RunSaveDialog(d); }
   void DragAcceptFiles(bool accept) override { real.DragAcceptFiles(accept); }
-  std::string DropFirstPath(platform::DropHandle drop) override {
-    return real.DropFirstPath(drop);
-  }
+  std::string DropFirstPath(platform::DropHandle drop) override { return real.DropFirstPath(drop); }
   void DropFinish(platform::DropHandle drop) override { real.DropFinish(drop); }
   void OpenHelpTopics(const std::string& helpFile) override { real.OpenHelpTopics(helpFile); }
   void CloseHelp() override { real.CloseHelp(); }
@@ -621,8 +655,8 @@ TEST(RealWindow, SaveAsThroughTheRealDialogWritesTheListWithItsExtension) {
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
   }
-  HANDLE f = CreateFileA(written.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         0, nullptr);
+  HANDLE f = CreateFileA(written.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
   ASSERT_NE(f, INVALID_HANDLE_VALUE);
   char bytes[512] = {};
   DWORD got = 0;
@@ -672,8 +706,8 @@ TEST(LayoutScale, FontAndPositionsFollowDensityAndMeasuredHeight) {
     int dpi;
     int fontHeight;
   };
-  for (const Case& c : {Case{96, -12}, Case{120, -15}, Case{144, -18}, Case{192, -24},
-                        Case{0, -12}}) {
+  for (const Case& c :
+       {Case{96, -12}, Case{120, -15}, Case{144, -18}, Case{192, -24}, Case{0, -12}}) {
     EXPECT_EQ(layout::FontHeightFor(c.dpi), c.fontHeight) << c.dpi;
   }
   struct ScaleCase {
@@ -681,35 +715,14 @@ TEST(LayoutScale, FontAndPositionsFollowDensityAndMeasuredHeight) {
     int v;
     int want;
   };
-  for (const ScaleCase& c : {ScaleCase{12, 481, 481}, ScaleCase{13, 481, 521},
-                             ScaleCase{15, 359, 449}, ScaleCase{24, 17, 34},
-                             ScaleCase{0, 473, 473}}) {
+  for (const ScaleCase& c :
+       {ScaleCase{12, 481, 481}, ScaleCase{13, 481, 521}, ScaleCase{15, 359, 449},
+        ScaleCase{24, 17, 34}, ScaleCase{0, 473, 473}}) {
     EXPECT_EQ(layout::ScaleFor(c.measured).Apply(c.v), c.want) << c.measured << " " << c.v;
   }
   EXPECT_EQ(layout::MulDivRound(-12, 120, 96), -15);
   EXPECT_EQ(layout::MulDivRound(7, 1, 2), 4);
   EXPECT_EQ(layout::MulDivRound(-7, 1, 2), -4);
-}
-
-TEST(LayoutScale, ScaledNeighboursStillTouch) {
-  // Label3 ends where its design says (x = 120); scaling edges keeps such joins exact.
-  const layout::Scale s = layout::ScaleFor(13);
-  const layout::Rect r = s.Apply(layout::Rect{44, 205, 76, 12});
-  EXPECT_EQ(r.Right(), s.Apply(120));
-}
-
-TEST(LayoutTable, TabStopsComeFirstAndHintsOnlyOnSmallButtons) {
-  bool seenNoTab = false;
-  int hints = 0;
-  for (const layout::ControlSpec& c : layout::Controls()) {
-    if (!c.tabStop) seenNoTab = true;
-    EXPECT_FALSE(c.tabStop && seenNoTab) << c.name << " is out of tab order";
-    if (c.hint != nullptr) {
-      ++hints;
-      EXPECT_EQ(c.rect.width < 40 && c.rect.height < 25, true) << c.name;
-    }
-  }
-  EXPECT_EQ(hints, 6);
 }
 
 }  // namespace

@@ -88,6 +88,8 @@ class ScriptedPlatform : public Platform {
   std::deque<DialogAnswer> dialogAnswers;
   // The Windows folder; nullopt makes the query fail (0).
   std::optional<std::string> windowsFolder = std::string("C:\\WINDOWS");
+  // When set, the query answers this length whatever the folder (copying what fits).
+  std::optional<unsigned> windowsFolderLength;
   std::string commandLine = "pallomar.exe";
   std::string executablePath = "C:\\Pallomar\\pallomar.exe";
   std::string applicationTitle = "Pallomar";
@@ -127,8 +129,7 @@ class ScriptedPlatform : public Platform {
   }
 
   // --- Platform ---
-  int ShowMessageBox(std::string_view text, MsgType type, unsigned buttons, int x,
-                     int y) override {
+  int ShowMessageBox(std::string_view text, MsgType type, unsigned buttons, int x, int y) override {
     Call c = Make(CallKind::MsgBox);
     c.text.assign(text);
     c.type = type;
@@ -189,11 +190,13 @@ class ScriptedPlatform : public Platform {
   // size needed; 0 when the query fails.
   unsigned GetWindowsFolder(char* buffer, unsigned size) override {
     calls.push_back(Make(CallKind::WindowsFolder));
+    const std::string text = windowsFolder.value_or("");
+    const auto length = static_cast<unsigned>(text.size());
+    const bool fits = windowsFolder && length + 1 <= size;
+    if (fits) std::memcpy(buffer, text.c_str(), length + 1);
+    if (windowsFolderLength) return *windowsFolderLength;
     if (!windowsFolder) return 0;
-    const auto length = static_cast<unsigned>(windowsFolder->size());
-    if (length + 1 > size) return length + 1;
-    std::memcpy(buffer, windowsFolder->c_str(), length + 1);
-    return length;
+    return fits ? length : length + 1;
   }
 
   std::string CommandLine() override {

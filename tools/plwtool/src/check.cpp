@@ -43,8 +43,7 @@ class Collector {
   void File(std::string message, Change change = Change::None) {
     out.push_back({0, "", std::move(message), change});
   }
-  void Entry(std::size_t n, std::string field, std::string message,
-             Change change = Change::None) {
+  void Entry(std::size_t n, std::string field, std::string message, Change change = Change::None) {
     out.push_back({n, std::move(field), std::move(message), change});
   }
   std::vector<Finding> out;
@@ -92,7 +91,9 @@ std::vector<Finding> FindingsFor(const LoadedList& file, const Host& host) {
   Collector c;
   const RawFile& raw = file.raw;
   if (file.status == LoadStatus::NotAList) {
-    if (raw.size == 0) {
+    if (!file.rawFits) {
+      c.File("version line: not accepted (the file changed while it was read)");
+    } else if (raw.size == 0) {
       c.File("version line: the file is empty; the editor does not open it");
     } else {
       c.File("version line: " + Quoted(raw.version) +
@@ -102,13 +103,13 @@ std::vector<Finding> FindingsFor(const LoadedList& file, const Host& host) {
   }
   if (file.status != LoadStatus::Loaded) return std::move(c.out);
 
-  if (raw.version != "102") {
-    c.File("version line: " + Quoted(raw.version) + " is an older version line",
-           Change::OnSave);
+  if (!file.rawFits) {
+    c.File("the file changed while it was read; only what the editor reads is checked");
+  } else if (raw.version != "102") {
+    c.File("version line: " + Quoted(raw.version) + " is an older version line", Change::OnSave);
   }
   if (file.droppedPhantom) {
-    c.File("the file holds no entries; the editor shows one empty entry for it",
-           Change::OnSave);
+    c.File("the file holds no entries; the editor shows one empty entry for it", Change::OnSave);
     return std::move(c.out);
   }
   if (raw.ignoredTail > 1) {
@@ -119,9 +120,7 @@ std::vector<Finding> FindingsFor(const LoadedList& file, const Host& host) {
   if (raw.loneCr) c.File("a CR inside a line is dropped on reading", Change::OnSave);
 
   const pallomar::EntryList& list = file.list;
-  // The raw lines describe the same records as the reader's entries unless the file changed
-  // between the two reads; then only the reader's view is used.
-  const bool rawFits = raw.records.size() == list.Count();
+  const bool rawFits = file.rawFits;
   std::map<std::string, std::size_t> seen;
   for (std::size_t i = 0; i < list.Count(); ++i) {
     const std::size_t n = i + 1;
@@ -139,13 +138,13 @@ std::vector<Finding> FindingsFor(const LoadedList& file, const Host& host) {
                   Change::OnSave);
           continue;
         }
-        c.Entry(n, "", "the file ends after line " + std::to_string(rec.present) +
-                           " of this entry's 5; the missing lines read as empty",
+        c.Entry(n, "",
+                "the file ends after line " + std::to_string(rec.present) +
+                    " of this entry's 5; the missing lines read as empty",
                 Change::OnSave);
       }
       if (rec.lines[1] == kDummyMarker) {
-        c.Entry(n, "parameters", "the line reads \"$dummy$\", which means none",
-                Change::OnSave);
+        c.Entry(n, "parameters", "the line reads \"$dummy$\", which means none", Change::OnSave);
       }
       if (rec.lines[2] == kDummyMarker) {
         c.Entry(n, "working folder", "the line reads \"$dummy$\", which means none",

@@ -10,10 +10,21 @@ namespace plwtool {
 
 namespace {
 
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+// One converter per direction and thread, opened once: texts are converted a character at a
+// time for display.
+iconv_t Converter(bool toUtf8) {
+  thread_local const iconv_t sjisToUtf8 = iconv_open("UTF-8", "CP932");
+  thread_local const iconv_t utf8ToSjis = iconv_open("CP932", "UTF-8");
+  return toUtf8 ? sjisToUtf8 : utf8ToSjis;
+}
+
 // The whole text through one conversion; nullopt at the first byte it cannot take.
-std::optional<std::string> Convert(const char* to, const char* from, std::string_view text) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+std::optional<std::string> Convert(bool toUtf8, std::string_view text) {
+  iconv_t cd = Converter(toUtf8);
+  if (cd == kNoConverter) return std::nullopt;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
   std::string out(text.size() * 3 + 8, '\0');
   char* in = const_cast<char*>(text.data());
   std::size_t inLeft = text.size();
@@ -32,7 +43,6 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
     ok = false;  // EILSEQ or EINVAL: a byte sequence with no meaning, or cut short
     break;
   }
-  iconv_close(cd);
   if (!ok) return std::nullopt;
   out.resize(out.size() - dstLeft);
   return out;
@@ -41,18 +51,16 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
 }  // namespace
 
 std::optional<std::string> SjisToUtf8(std::string_view sjis) {
-  auto utf8 = Convert("UTF-8", "CP932", sjis);
+  auto utf8 = Convert(true, sjis);
   if (!utf8) return std::nullopt;
   // Code page 932 maps some characters twice (NEC and IBM rows): such bytes must keep their
   // raw form, or importing the export would change them.
-  const auto back = Convert("CP932", "UTF-8", *utf8);
+  const auto back = Convert(false, *utf8);
   if (!back || *back != sjis) return std::nullopt;
   return utf8;
 }
 
-std::optional<std::string> Utf8ToSjis(std::string_view utf8) {
-  return Convert("CP932", "UTF-8", utf8);
-}
+std::optional<std::string> Utf8ToSjis(std::string_view utf8) { return Convert(false, utf8); }
 
 Host CurrentHost() {
   Host h;

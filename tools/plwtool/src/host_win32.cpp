@@ -10,8 +10,8 @@ namespace {
 
 std::optional<std::wstring> ToWide(UINT cp, std::string_view text, DWORD flags) {
   if (text.empty()) return std::wstring();
-  const int n = MultiByteToWideChar(cp, flags, text.data(), static_cast<int>(text.size()),
-                                    nullptr, 0);
+  const int n =
+      MultiByteToWideChar(cp, flags, text.data(), static_cast<int>(text.size()), nullptr, 0);
   if (n <= 0) return std::nullopt;
   std::wstring wide(static_cast<std::size_t>(n), L'\0');
   MultiByteToWideChar(cp, flags, text.data(), static_cast<int>(text.size()), wide.data(), n);
@@ -25,12 +25,12 @@ std::optional<std::string> FromWide(UINT cp, const std::wstring& wide, bool stri
   const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : (strict ? WC_NO_BEST_FIT_CHARS : 0);
   BOOL usedDefault = FALSE;
   BOOL* usedDefaultPtr = (strict && !utf8) ? &usedDefault : nullptr;
-  const int n = WideCharToMultiByte(cp, flags, wide.data(), static_cast<int>(wide.size()),
-                                    nullptr, 0, nullptr, usedDefaultPtr);
+  const int n = WideCharToMultiByte(cp, flags, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                    0, nullptr, usedDefaultPtr);
   if (n <= 0 || usedDefault) return std::nullopt;
   std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(cp, flags, wide.data(), static_cast<int>(wide.size()), out.data(), n,
-                      nullptr, usedDefaultPtr);
+  WideCharToMultiByte(cp, flags, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr,
+                      usedDefaultPtr);
   if (usedDefault) return std::nullopt;
   return out;
 }

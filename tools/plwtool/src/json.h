@@ -18,8 +18,7 @@ struct TextPos {
 
 class JsonError : public std::runtime_error {
  public:
-  JsonError(TextPos pos, const std::string& message)
-      : std::runtime_error(message), pos_(pos) {}
+  JsonError(TextPos pos, const std::string& message) : std::runtime_error(message), pos_(pos) {}
   TextPos Pos() const { return pos_; }
 
  private:

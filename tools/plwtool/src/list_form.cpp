@@ -21,6 +21,17 @@ void AppendHexByte(std::string& out, unsigned char c) {
 bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
+// U+0080..U+009F: Windows reads byte 0x80 as one, and terminals may act on them.
+bool HasC1Control(std::string_view utf8) {
+  for (std::size_t i = 0; i + 1 < utf8.size(); ++i) {
+    if (utf8[i] == '\xC2' && static_cast<unsigned char>(utf8[i + 1]) <= 0x9F &&
+        static_cast<unsigned char>(utf8[i + 1]) >= 0x80) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // A text field: a string when the bytes are Shift-JIS that converts back to the same bytes,
 // else an object holding the bytes in hexadecimal.
 void AppendText(std::string& out, std::string_view sjis) {
@@ -138,8 +149,7 @@ std::string TextField(const Json& v, const std::string& field, bool isPath) {
       bytes += static_cast<char>(hi * 16 + lo);
     }
   } else {
-    Wrong(v, field,
-          std::string("expected a string or {\"hex\": ...}, found ") + KindName(v.kind));
+    Wrong(v, field, std::string("expected a string or {\"hex\": ...}, found ") + KindName(v.kind));
   }
   // The writer stores values as they are: these bytes would break the file's lines.
   if (bytes.find_first_of("\r\n") != std::string::npos) {
@@ -167,7 +177,7 @@ std::string DisplayText(std::string_view sjis) {
   bool plain = true;
   for (const char c : sjis) plain = plain && !IsControl(static_cast<unsigned char>(c));
   if (plain) {
-    if (auto utf8 = SjisToUtf8(sjis)) return std::move(*utf8);
+    if (auto utf8 = SjisToUtf8(sjis); utf8 && !HasC1Control(*utf8)) return std::move(*utf8);
   }
   std::string out;
   std::size_t i = 0;
@@ -175,7 +185,7 @@ std::string DisplayText(std::string_view sjis) {
     const auto c = static_cast<unsigned char>(sjis[i]);
     const std::size_t n = (IsLead(c) && i + 1 < sjis.size()) ? 2 : 1;
     if (!IsControl(c)) {
-      if (const auto utf8 = SjisToUtf8(sjis.substr(i, n))) {
+      if (const auto utf8 = SjisToUtf8(sjis.substr(i, n)); utf8 && !HasC1Control(*utf8)) {
         out += *utf8;
         i += n;
         continue;
@@ -253,8 +263,7 @@ EntryList ListFromJson(std::string_view json) {
     std::string path = TextField(Required(e, "path", name), name + ".path", true);
     std::string params = OptionalTextField(e.Find("params"), name + ".params");
     std::string folder = OptionalTextField(e.Find("folder"), name + ".folder");
-    std::string state =
-        TextField(Required(e, "windowState", name), name + ".windowState", false);
+    std::string state = TextField(Required(e, "windowState", name), name + ".windowState", false);
     const Json& run = Required(e, "runCheck", name);
     RequireKind(run, Json::Kind::Bool, name + ".runCheck");
     list.Append(path, params, folder, state, run.boolean ? "1" : "0");

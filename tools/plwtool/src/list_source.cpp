@@ -83,7 +83,18 @@ LoadedList LoadList(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   out.raw = SplitRaw(bytes);
-  if (out.status == LoadStatus::Loaded && out.raw.nothingAfterVersion && out.list.Count() == 1) {
+  // A second look at a file that changed meanwhile (or vanished) describes another file.
+  const std::string& v = out.raw.version;
+  const bool accepted = v == "100" || v == "101" || v == "102";
+  out.rawFits = !f.bad() && (out.status == LoadStatus::Loaded
+                                 ? accepted && out.raw.records.size() == out.list.Count()
+                                 : !accepted);
+  if (!out.rawFits) {
+    out.raw = RawFile();
+    if (out.status == LoadStatus::Loaded) out.raw.version = "102";
+  }
+  if (out.rawFits && out.status == LoadStatus::Loaded && out.raw.nothingAfterVersion &&
+      out.list.Count() == 1) {
     out.list.Clear();
     out.droppedPhantom = true;
   }

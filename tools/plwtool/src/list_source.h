@@ -19,9 +19,9 @@ struct RawRecord {
 
 struct RawFile {
   std::size_t size = 0;  // bytes in the file
-  std::string version;  // the first line
-  bool lfOnly = false;  // some line ends in LF without CR
-  bool loneCr = false;  // a CR inside a line (the reader drops it)
+  std::string version;   // the first line
+  bool lfOnly = false;   // some line ends in LF without CR
+  bool loneCr = false;   // a CR inside a line (the reader drops it)
   // The file ends right after the version line; the reader still yields one empty entry.
   bool nothingAfterVersion = false;
   std::vector<RawRecord> records;
@@ -40,6 +40,9 @@ struct LoadedList {
   LoadStatus status = LoadStatus::Failed;
   std::string error;  // for Failed: the file error's message in UTF-8
   int errorCode = 0;
+  // False when the raw bytes do not match what the reader read; `raw` is then empty (with
+  // the version the writer writes) and only the reader's view counts.
+  bool rawFits = false;
   RawFile raw;
   // Empty when nothing follows the version line, so that an empty list exports as one.
   pallomar::EntryList list;

@@ -30,9 +30,7 @@ struct Io {
   const Host& host;
 
   // A message line on standard error, in the terminal's encoding.
-  void Error(const std::string& utf8) const {
-    err << host.toTerminal("plwtool: " + utf8 + "\n");
-  }
+  void Error(const std::string& utf8) const { err << host.toTerminal("plwtool: " + utf8 + "\n"); }
   int Usage(const std::string& utf8) const {
     Error(utf8);
     err << host.toTerminal(kUsage);
@@ -66,8 +64,8 @@ std::string StateWord(std::string_view code) {
 
 std::string Table(const pallomar::EntryList& list) {
   std::vector<std::vector<std::string>> rows;
-  rows.push_back({"番号", "実行するファイル", "実行パラメータ", "作業フォルダ",
-                  "ウィンドウサイズ", "実行中チェック"});
+  rows.push_back({"番号", "実行するファイル", "実行パラメータ", "作業フォルダ", "ウィンドウサイズ",
+                  "実行中チェック"});
   for (std::size_t i = 0; i < list.Count(); ++i) {
     const auto optional = [&](pallomar::Field f) {
       const auto v = list.Get(i, f);
@@ -166,8 +164,9 @@ int Export(const Io& io, const std::vector<std::string>& args) {
 }
 
 int Import(const Io& io, const std::vector<std::string>& args) {
-  if (args.size() < 3) return io.Usage(args.size() < 2 ? "import: missing JSON and OUT.plw"
-                                                       : "import: missing OUT.plw");
+  if (args.size() < 3)
+    return io.Usage(args.size() < 2 ? "import: missing JSON and OUT.plw"
+                                    : "import: missing OUT.plw");
   if (args.size() > 3) {
     return io.Usage("import: unexpected argument \"" + io.Name(args[3]) + "\"");
   }

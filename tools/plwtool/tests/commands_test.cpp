@@ -3,6 +3,10 @@
 
 #include "tool_test_util.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace plwtool::testing {
 namespace {
 
@@ -28,17 +32,18 @@ TEST(Show, PrintsTheTableInTheTerminalsEncodingWithWordsAndAlignedColumns) {
   EXPECT_EQ(r.status, kExitOk) << r.err;
   EXPECT_EQ(r.err, "");
   // Full-width characters take two columns, half-width katakana one.
-  EXPECT_EQ(r.out,
-            "番号  実行するファイル  実行パラメータ  作業フォルダ  ウィンドウサイズ  実行中チェック\n"
-            "   1  c:\\表\\a.exe       -v                            最大化            する\n"
-            "   2  c:\\ｱｲ.txt                         c:\\docs       7                 しない\n");
+  EXPECT_EQ(
+      r.out,
+      "番号  実行するファイル  実行パラメータ  作業フォルダ  ウィンドウサイズ  実行中チェック\n"
+      "   1  c:\\表\\a.exe       -v                            最大化            する\n"
+      "   2  c:\\ｱｲ.txt                         c:\\docs       7                 しない\n");
 }
 
 struct CellCase {
   const char* name;
   std::string record;
-  std::string shown;      // must appear on the entry's line
-  std::string notShown;   // must not appear anywhere
+  std::string shown;     // must appear on the entry's line
+  std::string notShown;  // must not appear anywhere
 };
 
 class ShowCells : public ::testing::TestWithParam<CellCase> {};
@@ -58,15 +63,18 @@ TEST_P(ShowCells, ShowsTheFieldAsAPersonShouldSeeIt) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, ShowCells,
     ::testing::Values(
-        CellCase{"MarkerNeverShown", Record("a.exe", "$dummy$", "", "0", "True"), "通常", "$dummy$"},
+        CellCase{"MarkerNeverShown", Record("a.exe", "$dummy$", "", "0", "True"), "通常",
+                 "$dummy$"},
         CellCase{"Minimised", Record("a.exe", "", "", "2", "True"), "最小化", ""},
         CellCase{"OddStateAsItsText", Record("a.exe", "", "", "abc", "True"), "abc", "通常"},
         CellCase{"SoKeepsItsBackslash", Record("c:\\" + kSo + "\\b.exe", "", "", "0", "True"),
                  "c:\\ソ\\b.exe", ""},
         CellCase{"InvalidBytesAsHex", Record("c:\\\x81\x7F.exe", "", "", "0", "True"),
                  "c:\\\\x81\\x7F.exe", ""},
-        CellCase{"EscapeNeverReachesTheTerminal",
-                 Record("c:\\\x1B[31m.exe", "", "", "0", "True"), "c:\\\\x1B[31m.exe", "\x1B"},
+        CellCase{"EscapeNeverReachesTheTerminal", Record("c:\\\x1B[31m.exe", "", "", "0", "True"),
+                 "c:\\\\x1B[31m.exe", "\x1B"},
+        CellCase{"ByteEightyAsHexOnEveryHost", Record("c:\\a\x80.exe", "", "", "0", "True"),
+                 "c:\\a\\x80.exe", "\xC2\x80"},
         CellCase{"RunCheckOffForAnyTextButTrue", Record("a.exe", "", "", "0", "true"), "しない",
                  ""}),
     [](const auto& tc) { return std::string(tc.param.name); });
@@ -112,24 +120,29 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"UnknownCommand", {"list", "$LIST"}, kExitUsage, "unknown command \"list\""},
         UsageCase{"ShowWithoutFile", {"show"}, kExitUsage, "show: missing FILE"},
         UsageCase{"ShowTwoFiles", {"show", "$LIST", "$LIST"}, kExitUsage, "unexpected argument"},
-        UsageCase{"ExportUnknownFormat", {"export", "$LIST", "--format", "xml"}, kExitUsage,
+        UsageCase{"ExportUnknownFormat",
+                  {"export", "$LIST", "--format", "xml"},
+                  kExitUsage,
                   "unknown format \"xml\""},
-        UsageCase{"ExportFormatWithoutValue", {"export", "$LIST", "--format"}, kExitUsage,
+        UsageCase{"ExportFormatWithoutValue",
+                  {"export", "$LIST", "--format"},
+                  kExitUsage,
                   "--format needs"},
-        UsageCase{"ExportUnknownOption", {"export", "$LIST", "-x"}, kExitUsage,
-                  "unknown option \"-x\""},
+        UsageCase{
+            "ExportUnknownOption", {"export", "$LIST", "-x"}, kExitUsage, "unknown option \"-x\""},
         UsageCase{"ImportWithoutTarget", {"import", "a.json"}, kExitUsage, "missing OUT.plw"},
         UsageCase{"CheckWithoutFile", {"check"}, kExitUsage, "check: missing FILE"},
-        UsageCase{"ShowMissingFile", {"show", "$MISSING"}, kExitFailed,
-                  "ファイルが見つかりません"},
-        UsageCase{"ExportMissingFile", {"export", "$MISSING"}, kExitFailed,
-                  "ファイルが見つかりません"},
+        UsageCase{"ShowMissingFile", {"show", "$MISSING"}, kExitFailed, "ファイルが見つかりません"},
+        UsageCase{
+            "ExportMissingFile", {"export", "$MISSING"}, kExitFailed, "ファイルが見つかりません"},
         UsageCase{"ShowAFolder", {"show", "$DIR"}, kExitFailed, "show: "},
-        UsageCase{"ShowNotAList", {"show", "$TEXT"}, kExitFailed,
+        UsageCase{"ShowNotAList",
+                  {"show", "$TEXT"},
+                  kExitFailed,
                   "not a list file (its first line \"hello\""},
         UsageCase{"ExportNotAList", {"export", "$TEXT"}, kExitFailed, "not a list file"},
-        UsageCase{"ImportMissingJson", {"import", "$MISSING", "out.plw"}, kExitFailed,
-                  "cannot be read"}),
+        UsageCase{
+            "ImportMissingJson", {"import", "$MISSING", "out.plw"}, kExitFailed, "cannot be read"}),
     [](const auto& tc) { return std::string(tc.param.name); });
 
 TEST(Help, GoesToStandardOutputWithSuccess) {
@@ -167,8 +180,8 @@ TEST(Export, JsonKeepsAbsentValuesAsNullAndTheStateTextAsWritten) {
 
 TEST(Export, BytesThatAreNotShiftJisGoOutAsHex) {
   TempFolder dir;
-  const auto r =
-      RunTool({"export", dir.Write("x.plw", "102\r\n" + Record("a\x81\x7F.exe", "", "", "\x82", "True"))});
+  const auto r = RunTool(
+      {"export", dir.Write("x.plw", "102\r\n" + Record("a\x81\x7F.exe", "", "", "\x82", "True"))});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   EXPECT_NE(r.out.find("\"path\": {\"hex\": \"61817F2E657865\"}"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"windowState\": {\"hex\": \"82\"}"), std::string::npos) << r.out;
@@ -184,9 +197,9 @@ TEST(Export, AFileWithNoRecordsIsAnEmptyList) {
 
 TEST(Export, CsvQuotesFieldsWithCommasQuotesAndAddsAHeaderRow) {
   TempFolder dir;
-  const auto file = dir.Write(
-      "c.plw", "102\r\n" + Record("c:\\a,b.exe", "say \"hi\"", "", "0", "True") +
-                   Record("c:\\" + kHyo + ".exe", "", "c:\\x", "2", "False"));
+  const auto file =
+      dir.Write("c.plw", "102\r\n" + Record("c:\\a,b.exe", "say \"hi\"", "", "0", "True") +
+                             Record("c:\\" + kHyo + ".exe", "", "c:\\x", "2", "False"));
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"export", file, "--format", "csv"},
         std::vector<std::string>{"export", "--format=csv", file}}) {
@@ -213,8 +226,8 @@ TEST(Import, ReadsStandardInputForADash) {
   TempFolder dir;
   const auto out = dir.Path("out.plw");
   const auto r = RunTool({"import", "-", out}, FakeHost(),
-                     R"({"format":"pallomar-list","entries":[{"path":"c:\\表.exe",)"
-                     R"("windowState":"0","runCheck":true}]})");
+                         R"({"format":"pallomar-list","entries":[{"path":"c:\\表.exe",)"
+                         R"("windowState":"0","runCheck":true}]})");
   ASSERT_EQ(r.status, kExitOk) << r.err;
   EXPECT_EQ(TempFolder::Read(out), "102\r\nc:\\" + kHyo + ".exe\r\n\r\n\r\n0\r\nTrue\r\n");
 }
@@ -222,7 +235,8 @@ TEST(Import, ReadsStandardInputForADash) {
 TEST(Import, AnEmptyListIsWrittenWithAWarning) {
   TempFolder dir;
   const auto out = dir.Path("out.plw");
-  const auto r = RunTool({"import", "-", out}, FakeHost(), R"({"format":"pallomar-list","entries":[]})");
+  const auto r =
+      RunTool({"import", "-", out}, FakeHost(), R"({"format":"pallomar-list","entries":[]})");
   EXPECT_EQ(r.status, kExitOk);
   EXPECT_EQ(TempFolder::Read(out), "102\r\n");
   EXPECT_NE(r.err.find("warning: no entries"), std::string::npos);
@@ -264,11 +278,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadJson{"EntryNotObject", kHead + "1]}", "1:38: entries[0]: expected an object"},
         BadJson{"MissingRunCheck", kHead + R"({"path":"a.exe","windowState":"0"}]})",
                 "1:38: entries[0].runCheck: missing member"},
-        BadJson{"StateAsNumber",
-                kHead + R"({"path":"a.exe","windowState":1,"runCheck":true}]})",
+        BadJson{"StateAsNumber", kHead + R"({"path":"a.exe","windowState":1,"runCheck":true}]})",
                 "1:68: entries[0].windowState: expected a string"},
-        BadJson{"RunCheckAsString",
-                kHead + R"({"path":"a","windowState":"0","runCheck":"True"}]})",
+        BadJson{"RunCheckAsString", kHead + R"({"path":"a","windowState":"0","runCheck":"True"}]})",
                 "1:79: entries[0].runCheck: expected a boolean, found a string"},
         BadJson{"MisspeltMember",
                 kHead + R"({"path":"a","param":"x","windowState":"0","runCheck":true}]})",
@@ -281,9 +293,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadJson{"CtrlZStartsPath",
                 kHead + R"({"path":"\u001aa","windowState":"0","runCheck":true}]})",
                 "1:46: entries[0].path: begins with Ctrl-Z"},
-        BadJson{"NoShiftJisForm",
-                kHead + "{\"path\":\"a\xF0\x9F\x98\x80\",\"windowState\":\"0\",\"runCheck\":true}]}",
-                "1:46: entries[0].path: the character U+1F600 has no Shift-JIS form"},
+        BadJson{
+            "NoShiftJisForm",
+            kHead + "{\"path\":\"a\xF0\x9F\x98\x80\",\"windowState\":\"0\",\"runCheck\":true}]}",
+            "1:46: entries[0].path: the character U+1F600 has no Shift-JIS form"},
         BadJson{"OddHex", kHead + R"({"path":{"hex":"123"},"windowState":"0","runCheck":true}]})",
                 "1:53: entries[0].path.hex: odd number"},
         BadJson{"NotHex", kHead + R"({"path":{"hex":"zz"},"windowState":"0","runCheck":true}]})",
@@ -298,7 +311,7 @@ TEST(Import, AFolderThatDoesNotExistIsReportedAndNothingIsCreated) {
   TempFolder dir;
   const auto out = dir.Path("no/such/folder/out.plw");
   const auto r = RunTool({"import", "-", out}, FakeHost(),
-                     kHead + R"({"path":"a.exe","windowState":"0","runCheck":true}]})");
+                         kHead + R"({"path":"a.exe","windowState":"0","runCheck":true}]})");
   EXPECT_EQ(r.status, kExitFailed);
   EXPECT_NE(r.err.find("import: " + out + ": "), std::string::npos) << r.err;
   EXPECT_FALSE(TempFolder::Exists(out));
@@ -334,63 +347,89 @@ TEST_P(Check, ReportsEachFindingOnItsOwnLine) {
 }
 
 const std::string kOnSave = " (the editor changes this when it saves the list)";
-const std::string kOnReAdd = " (the editor changes this when the entry is taken out and added again)";
+const std::string kOnReAdd =
+    " (the editor changes this when the entry is taken out and added again)";
 const std::string kGood = Record("c:\\a.exe", "-v", "c:\\", "0", "True");
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Check,
     ::testing::Values(
-        CheckCase{"Clean", "102\r\n" + kGood + Record("c:\\b.txt", "", "", "2", "False"), {},
-                  kExitOk},
-        CheckCase{"OlderVersion", "100\r\n" + kGood,
-                  {"version line: \"100\" is an older version line" + kOnSave}, kExitFailed},
-        CheckCase{"VersionWithSpace", " 102\r\n" + kGood,
+        CheckCase{
+            "Clean", "102\r\n" + kGood + Record("c:\\b.txt", "", "", "2", "False"), {}, kExitOk},
+        CheckCase{"OlderVersion",
+                  "100\r\n" + kGood,
+                  {"version line: \"100\" is an older version line" + kOnSave},
+                  kExitFailed},
+        CheckCase{"VersionWithSpace",
+                  " 102\r\n" + kGood,
                   {"version line: \" 102\" is not 100, 101 or 102; the editor does not open this "
                    "file"},
                   kExitFailed},
-        CheckCase{"EmptyFile", "", {"version line: the file is empty; the editor does not open it"},
+        CheckCase{"EmptyFile",
+                  "",
+                  {"version line: the file is empty; the editor does not open it"},
                   kExitFailed},
-        CheckCase{"NoRecords", "102\r\n",
+        CheckCase{"NoRecords",
+                  "102\r\n",
                   {"the file holds no entries; the editor shows one empty entry for it" + kOnSave},
                   kExitFailed},
-        CheckCase{"StateOutOfRange", "102\r\n" + Record("c:\\a.exe", "", "", "7", "True"),
+        CheckCase{"StateOutOfRange",
+                  "102\r\n" + Record("c:\\a.exe", "", "", "7", "True"),
                   {"entry 1: window state: \"7\" is not 0, 1 or 2; it becomes \"2\" (minimised)" +
                    kOnReAdd},
                   kExitFailed},
-        CheckCase{"StateSpaceOne", "102\r\n" + Record("c:\\a.exe", "", "", " 1", "True"),
+        CheckCase{"StateSpaceOne",
+                  "102\r\n" + Record("c:\\a.exe", "", "", " 1", "True"),
                   {"entry 1: window state: \" 1\" is not 0, 1 or 2; it becomes \"1\" (maximised)" +
                    kOnReAdd},
                   kExitFailed},
-        CheckCase{"StateNotANumber", "102\r\n" + Record("c:\\a.exe", "", "", "abc", "True"),
+        CheckCase{"StateNotANumber",
+                  "102\r\n" + Record("c:\\a.exe", "", "", "abc", "True"),
                   {"entry 1: window state: \"abc\" is not a number; the editor reports an error "
                    "when the entry is taken out or its details are shown"},
                   kExitFailed},
-        CheckCase{"StateNoChoice", "102\r\n" + Record("c:\\a.exe", "", "", "-1", "True"),
-                  {"entry 1: window state: \"-1\": no window state is chosen"}, kExitFailed},
-        CheckCase{"RunCheckLowerCase", "102\r\n" + Record("c:\\a.exe", "", "", "0", "true"),
+        CheckCase{"StateNoChoice",
+                  "102\r\n" + Record("c:\\a.exe", "", "", "-1", "True"),
+                  {"entry 1: window state: \"-1\": no window state is chosen"},
+                  kExitFailed},
+        CheckCase{"RunCheckLowerCase",
+                  "102\r\n" + Record("c:\\a.exe", "", "", "0", "true"),
                   {"entry 1: running check: \"true\" is neither \"True\" nor \"False\"; it reads "
-                   "as off" + kOnSave},
+                   "as off" +
+                   kOnSave},
                   kExitFailed},
-        CheckCase{"EmptyPath", "102\r\n" + kGood + Record("", "", "", "0", "False"),
-                  {"entry 2: file to run: empty; the launcher has nothing to start"}, kExitFailed},
-        CheckCase{"NoExtension", "102\r\n" + Record("c:\\dir.d\\tool", "", "", "0", "False"),
-                  {"entry 1: file to run: \"c:\\dir.d\\tool\" has no extension"}, kExitFailed},
-        CheckCase{"ParamsOnShortcut", "102\r\n" + Record("c:\\a.lnk", "-x", "", "0", "False"),
+        CheckCase{"EmptyPath",
+                  "102\r\n" + kGood + Record("", "", "", "0", "False"),
+                  {"entry 2: file to run: empty; the launcher has nothing to start"},
+                  kExitFailed},
+        CheckCase{"NoExtension",
+                  "102\r\n" + Record("c:\\dir.d\\tool", "", "", "0", "False"),
+                  {"entry 1: file to run: \"c:\\dir.d\\tool\" has no extension"},
+                  kExitFailed},
+        CheckCase{"ParamsOnShortcut",
+                  "102\r\n" + Record("c:\\a.lnk", "-x", "", "0", "False"),
                   {"entry 1: parameters: given for a file that is not .exe or .com; they are "
-                   "dropped" + kOnReAdd},
-                  kExitFailed},
-        CheckCase{"RunCheckOnCom", "102\r\n" + Record("c:\\a.com", "-x", "", "0", "True"),
-                  {"entry 1: running check: on for a file that is not .exe; it is turned off" +
+                   "dropped" +
                    kOnReAdd},
                   kExitFailed},
+        CheckCase{
+            "RunCheckOnCom",
+            "102\r\n" + Record("c:\\a.com", "-x", "", "0", "True"),
+            {"entry 1: running check: on for a file that is not .exe; it is turned off" + kOnReAdd},
+            kExitFailed},
         CheckCase{"ExtensionBehindHyoIsSeen",
-                  "102\r\n" + Record("c:\\" + kHyo + ".exe", "-x", "", "0", "True"), {}, kExitOk},
-        CheckCase{"StrayBlankLine", "102\r\n" + kGood + "\r\n",
+                  "102\r\n" + Record("c:\\" + kHyo + ".exe", "-x", "", "0", "True"),
+                  {},
+                  kExitOk},
+        CheckCase{"StrayBlankLine",
+                  "102\r\n" + kGood + "\r\n",
                   {"entry 2: an empty entry made by blank lines at the end of the file" + kOnSave},
                   kExitFailed},
-        CheckCase{"CutShort", "102\r\n" + kGood + "c:\\b.exe\r\n-v\r\n",
+        CheckCase{"CutShort",
+                  "102\r\n" + kGood + "c:\\b.exe\r\n-v\r\n",
                   {"entry 2: the file ends after line 2 of this entry's 5; the missing lines "
-                   "read as empty" + kOnSave,
+                   "read as empty" +
+                       kOnSave,
                    "entry 2: window state: \"\" is not a number; the editor reports an error "
                    "when the entry is taken out or its details are shown"},
                   kExitFailed},
@@ -399,26 +438,30 @@ INSTANTIATE_TEST_SUITE_P(
                       Record("c:\\a.exe", "-w", "", "0", "True"),
                   {"entry 2: file to run: same file to run and parameters as entry 1"},
                   kExitFailed},
-        CheckCase{"DummyLines", "102\r\n" + Record("c:\\a.exe", "$dummy$", "$dummy$", "0", "True"),
-                  {"entry 1: parameters: the line reads \"$dummy$\", which means none" + kOnSave,
-                   "entry 1: working folder: the line reads \"$dummy$\", which means none" +
-                       kOnSave},
-                  kExitFailed},
-        CheckCase{"DataAfterCtrlZ", "102\r\n" + kGood + "\x1A" + "junk",
+        CheckCase{
+            "DummyLines",
+            "102\r\n" + Record("c:\\a.exe", "$dummy$", "$dummy$", "0", "True"),
+            {"entry 1: parameters: the line reads \"$dummy$\", which means none" + kOnSave,
+             "entry 1: working folder: the line reads \"$dummy$\", which means none" + kOnSave},
+            kExitFailed},
+        CheckCase{"DataAfterCtrlZ",
+                  "102\r\n" + kGood + "\x1A" + "junk",
                   {"4 bytes after an end-of-file mark (Ctrl-Z) are ignored" + kOnSave},
                   kExitFailed},
         CheckCase{"CtrlZAloneIsFine", "102\r\n" + kGood + "\x1A", {}, kExitOk},
-        CheckCase{"LoneCr", "102\r\nc:\\a\r.exe\r\n-v\r\nc:\\\r\n0\r\nTrue\r\n",
-                  {"a CR inside a line is dropped on reading" + kOnSave}, kExitFailed},
+        CheckCase{"LoneCr",
+                  "102\r\nc:\\a\r.exe\r\n-v\r\nc:\\\r\n0\r\nTrue\r\n",
+                  {"a CR inside a line is dropped on reading" + kOnSave},
+                  kExitFailed},
         CheckCase{"LfOnlyIsFine", "102\nc:\\a.exe\n-v\nc:\\\n0\nTrue\n", {}, kExitOk}),
     [](const auto& tc) { return std::string(tc.param.name); });
 
 TEST(Check, LooksForPathsWhereTheHostCanSeeThem) {
   TempFolder dir;
-  const auto file = dir.Write(
-      "l.plw", "102\r\n" + Record("c:\\here.exe", "", "c:\\gone", "0", "True") +
-                   Record("c:\\gone.exe", "", "c:\\dir", "0", "True") +
-                   Record("notepad.exe", "", "", "0", "True"));
+  const auto file =
+      dir.Write("l.plw", "102\r\n" + Record("c:\\here.exe", "", "c:\\gone", "0", "True") +
+                             Record("c:\\gone.exe", "", "c:\\dir", "0", "True") +
+                             Record("notepad.exe", "", "", "0", "True"));
   const auto r = RunTool({"check", file}, FakeHost(true, {"c:\\here.exe"}, {"c:\\dir"}));
   EXPECT_EQ(r.status, kExitFailed);
   EXPECT_EQ(r.out, file + ": entry 1: working folder: \"c:\\gone\" does not exist\n" + file +
@@ -445,12 +488,29 @@ TEST(Check, FindingsWithoutUnreadableFilesGiveStatusOne) {
   EXPECT_EQ(RunTool({"check", good, good}).status, kExitOk);
 }
 
+#ifdef _WIN32
+TEST(Show, TheRealHostWritesTheConsolesCodePage) {
+  UINT cp = GetConsoleOutputCP();
+  if (cp == 0) cp = GetACP();
+  if (cp != 932) GTEST_SKIP() << "console code page " << cp;
+  TempFolder dir;
+  const auto file =
+      dir.Write("l.plw", "102\r\n" + Record("c:\\" + kHyo + ".exe", "", "", "1", "True"));
+  std::istringstream in;
+  std::ostringstream out, err;
+  ASSERT_EQ(RunPlwtool({"show", file}, in, out, err), kExitOk) << err.str();
+  // Headings, path and words all in Shift-JIS: 番号 ... c:\表.exe ... 最大化
+  EXPECT_EQ(out.str().rfind("\x94\xD4\x8D\x86", 0), 0u) << out.str();
+  EXPECT_NE(out.str().find("c:\\" + kHyo + ".exe"), std::string::npos);
+  EXPECT_NE(out.str().find("\x8D\xC5\x91\xE5\x89\xBB"), std::string::npos);
+}
+#endif
+
 TEST(Check, TheRealHostLooksForPathsOnlyOnWindows) {
   TempFolder dir;
   const auto present = dir.Write("present.exe", "");
-  const auto file = dir.Write(
-      "l.plw", "102\r\n" + Record(present, "", "", "0", "True") +
-                   Record(dir.Path("absent.exe"), "", "", "0", "True"));
+  const auto file = dir.Write("l.plw", "102\r\n" + Record(present, "", "", "0", "True") +
+                                           Record(dir.Path("absent.exe"), "", "", "0", "True"));
   std::istringstream in;
   std::ostringstream out, err;
   const int status = RunPlwtool({"check", file}, in, out, err);

@@ -56,8 +56,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& tc) { return std::string(tc.param.name); });
 
 TEST(Json, ReadsEscapesSurrogatePairsAndSkipsAByteOrderMark) {
-  const Json v = ParseJson("\xEF\xBB\xBF{\"k\": [\"a\\\"\\\\\\/\\b\\f\\n\\r\\t\\u00e9\\ud83d\\ude00\", "
-                           "-1.5e3, true, false, null]}");
+  const Json v = ParseJson(
+      "\xEF\xBB\xBF{\"k\": [\"a\\\"\\\\\\/\\b\\f\\n\\r\\t\\u00e9\\ud83d\\ude00\", "
+      "-1.5e3, true, false, null]}");
   ASSERT_EQ(v.kind, Json::Kind::Object);
   const Json* k = v.Find("k");
   ASSERT_NE(k, nullptr);

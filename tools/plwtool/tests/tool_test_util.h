@@ -37,7 +37,7 @@ inline Host FakeHost(bool seesListPaths = false, std::set<std::string> files = {
 }
 
 inline RunResult RunTool(const std::vector<std::string>& args, const Host& host = FakeHost(),
-                     const std::string& input = "") {
+                         const std::string& input = "") {
   std::istringstream in(input);
   std::ostringstream out;
   std::ostringstream err;
