@@ -32,8 +32,8 @@ EntryList MakeList(std::size_t n) {
     path += ".exe";
     const bool params = rng() % 3 == 0;
     list.Append(path, params ? "-n " + std::to_string(i) : std::string(kDummyMarker),
-                rng() % 3 == 0 ? folder : std::string(kDummyMarker),
-                std::to_string(rng() % 3), rng() % 2 ? "1" : "0");
+                rng() % 3 == 0 ? folder : std::string(kDummyMarker), std::to_string(rng() % 3),
+                rng() % 2 ? "1" : "0");
   }
   return list;
 }

@@ -1,7 +1,6 @@
 // The list-file reader and writer against plain iostream baselines, at 100,000 and 1,000,000
 // entries. Prints MB/s, ns per entry and bytes per entry for each.
 #include <benchmark/benchmark.h>
-
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -25,8 +24,8 @@ std::filesystem::path Folder() {
   static const std::filesystem::path dir = [] {
     std::error_code ec;
     const std::filesystem::path shm = "/dev/shm";
-    const auto root = std::filesystem::is_directory(shm, ec) ? shm
-                                                             : std::filesystem::temp_directory_path();
+    const auto root =
+        std::filesystem::is_directory(shm, ec) ? shm : std::filesystem::temp_directory_path();
     auto d = root / ("pallomar-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(d);
     return d;
@@ -78,14 +77,13 @@ class NoFlush final : public fileio::FileSystem {
 
 void Report(benchmark::State& state, std::size_t n, std::size_t fileBytes, std::size_t held) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * fileBytes));
-  state.counters["ns_per_entry"] = benchmark::Counter(
-      static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate |
-                                  benchmark::Counter::kInvert);
+  state.counters["ns_per_entry"] =
+      benchmark::Counter(static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate |
+                                                     benchmark::Counter::kInvert);
   if (held != 0) {
     state.counters["bytes_per_entry"] = static_cast<double>(held) / static_cast<double>(n);
   }
-  state.counters["file_bytes_per_entry"] =
-      static_cast<double>(fileBytes) / static_cast<double>(n);
+  state.counters["file_bytes_per_entry"] = static_cast<double>(fileBytes) / static_cast<double>(n);
 }
 
 // What reading the bytes alone costs: the floor under any reader.
@@ -166,10 +164,24 @@ void BM_Baseline_GetlineReader(benchmark::State& state) {
   Report(state, n, size, held);
 }
 
+// Saving a list built entry by entry.
 void BM_WriteListFile(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const EntryList& list = List(n);
   const std::string path = (Folder() / "out.plw").string();
+  NoFlush fs;
+  fileio::SetCurrent(&fs);
+  for (auto _ : state) WriteListFile(path, list);
+  fileio::SetCurrent(nullptr);
+  Report(state, n, std::filesystem::file_size(path), 0);
+}
+
+// Saving a list that was loaded from a file, as after File > Open.
+void BM_WriteListFile_Loaded(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  EntryList list;
+  ReadListFile(ListFile(n), list);
+  const std::string path = (Folder() / "out-loaded.plw").string();
   NoFlush fs;
   fileio::SetCurrent(&fs);
   for (auto _ : state) WriteListFile(path, list);
@@ -196,6 +208,7 @@ BENCHMARK(BM_ReadListFile) PALLOMAR_SIZES;
 BENCHMARK(BM_ParseInMemory) PALLOMAR_SIZES;
 BENCHMARK(BM_Baseline_GetlineReader) PALLOMAR_SIZES;
 BENCHMARK(BM_WriteListFile) PALLOMAR_SIZES;
+BENCHMARK(BM_WriteListFile_Loaded) PALLOMAR_SIZES;
 BENCHMARK(BM_Baseline_OfstreamWriter) PALLOMAR_SIZES;
 
 }  // namespace

@@ -22,8 +22,7 @@ void Check(bool ok) {
   if (!ok) std::abort();
 }
 
-ListFileReadResult ParseCopy(const char* data, std::size_t size, bool complete,
-                             EntryList& list) {
+ListFileReadResult ParseCopy(const char* data, std::size_t size, bool complete, EntryList& list) {
   std::unique_ptr<char[]> buf(new char[size]);
   if (size != 0) std::memcpy(buf.get(), data, size);
   return pallomar::listfile::Parse(std::move(buf), size, complete, list);

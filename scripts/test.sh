@@ -89,8 +89,8 @@ install_missing() {
   if ((${#missing[@]})); then
     say "installing: ${missing[*]}"
     as_root apt-get update
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
-      "${missing[@]}"
+    # With recommends: Wine and Xvfb work as packaged, not as a guessed minimum.
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
   fi
 }
 
@@ -124,12 +124,8 @@ logged() {
   fi
 }
 
-# Runs ctest verbosely into a log, shows one line per test, and sums the results. Each output
-# line of test N is prefixed "N: " in the log, so GoogleTest's per-case lines can be counted
-# per CTest test: a case counts once, from its "[       OK ]" or "[  FAILED  ]" line with its
-# time. A test with no GoogleTest lines (a script check, or a program that died before
-# printing) counts once by CTest's verdict, and so does a failed program whose cases all
-# passed (it crashed or exited non-zero afterwards).
+# Runs ctest verbosely into a log, shows one line per test, and sums the results (see
+# ctest-summary.awk for how cases are counted).
 # Sets: summary_line, build_passed, build_failed.
 run_ctest() {
   local label="$1" dir="$2" parallel="$3" log="$2/ctest.log" rc=0
@@ -152,58 +148,7 @@ run_ctest() {
   wait "$viewer"
   set -e
   local result
-  result="$(LC_ALL=C awk -v label="$label" -v logfile="$log" '
-    function keep(n, line) { out[n] = out[n] line "\n"; lines[n]++ }
-    match($0, /^ *[0-9]+\/[0-9]+ Test +#[0-9]+: /) {
-      head = substr($0, 1, RLENGTH)
-      sub(/^.*#/, "", head); sub(/: $/, "", head)
-      n = head + 0
-      rest = substr($0, RLENGTH + 1)
-      split(rest, words, " ")
-      name[n] = words[1]
-      if (rest ~ / Passed +[0-9.]+ sec/) status[n] = "pass"
-      else if (rest ~ /Skipped|Disabled/) status[n] = "skip"
-      else status[n] = "fail"
-      order[++count] = n
-      next
-    }
-    match($0, /^[0-9]+: /) {
-      n = substr($0, 1, RLENGTH - 2) + 0
-      text = substr($0, RLENGTH + 1)
-      keep(n, text)
-      if (text ~ /^\[       OK \] .* \([0-9]+ ms\)$/) ok[n]++
-      else if (text ~ /^\[  FAILED  \] .* \([0-9]+ ms\)$/) bad[n]++
-      else if (text ~ /^\[  SKIPPED \] .* \([0-9]+ ms\)$/) skipped[n]++
-      next
-    }
-    /No tests were found/ { none = 1 }
-    END {
-      for (i = 1; i <= count; i++) {
-        n = order[i]
-        cases = ok[n] + bad[n] + skipped[n]
-          if (cases > 0) {
-          gp += ok[n]; gf += bad[n]; gs += skipped[n]
-          if (status[n] == "fail" && bad[n] == 0) { gf++; crashed++ }
-        } else if (status[n] == "pass") op++
-        else if (status[n] == "skip") os++
-        else of++
-        if (status[n] == "fail") {
-          failed_tests++
-          printf "\n---- output of %s (last 150 lines; full log: %s)\n", name[n], logfile
-          m = split(out[n], all, "\n")
-          for (j = (m > 151 ? m - 150 : 1); j < m; j++) print all[j]
-        }
-      }
-      passed = gp + op
-      failed = gf + of
-      summary = sprintf("%s: %d CTest tests (%d failed); GoogleTest cases: %d passed, %d failed", \
-                        label, count, failed_tests + 0, gp + 0, gf + 0)
-      if (gs + os > 0) summary = summary sprintf(", %d skipped", gs + os)
-      if (op + of > 0) summary = summary sprintf("; other checks: %d passed, %d failed", op + 0, of + 0)
-      if (crashed > 0) summary = summary sprintf(" (%d failed programs without a failed case: crash, time limit or exit code)", crashed)
-      if (count == 0) { summary = label ": no tests ran"; failed++ }
-      printf "@@ %d %d %s\n", passed, failed, summary
-    }' "$log")"
+  result="$(LC_ALL=C awk -v label="$label" -v logfile="$log" -f "$root/scripts/ctest-summary.awk" "$log")"
   # The programs print Shift-JIS; shown here in the terminal's UTF-8 (the log keeps the bytes).
   printf '%s\n' "$result" | LC_ALL=C grep -a -v '^@@ ' | iconv -f CP932 -t UTF-8 -c || true
   local tally
@@ -265,6 +210,7 @@ if ((run_windows)); then
     PALLOMAR_WINE_TRAP=0
     # shellcheck source=wine-env.sh
     . "$root/scripts/wine-env.sh"
+    pallomar_wine_keep_server
     echo "prefix $WINEPREFIX, display $DISPLAY (Xvfb pid $PALLOMAR_XVFB_PID)"
     say "Windows tests (under Wine)"
     run_ctest windows "$win_build" "$wine_jobs"

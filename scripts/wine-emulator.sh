@@ -31,12 +31,16 @@ fi
 
 log="$(mktemp -t pallomar-wine.XXXXXX)"
 limit="${PALLOMAR_WINE_TIMEOUT:-240}"
+start=$SECONDS
 timeout -k 10 "$limit" wine "$@" >"$log" 2>&1 </dev/null
 rc=$?
 # The program's own output may be Shift-JIS: pass the bytes through untouched.
 cat "$log"
 if ((rc == 124 || rc == 137)); then
   echo "wine-emulator: $(basename "$1") killed after ${limit} s (time limit)"
+elif ((rc != 0)); then
+  # Wine's own loader errors are silenced with WINEDEBUG=-all: say at least that it failed.
+  echo "wine-emulator: $(basename "$1") exited with status $rc after $((SECONDS - start)) s"
 fi
 if [[ -n "${PALLOMAR_WINE_LOG_DIR:-}" ]]; then
   mkdir -p "$PALLOMAR_WINE_LOG_DIR"

@@ -18,6 +18,8 @@
 # The Xvfb is a background job of the sourcing shell: wait for your own jobs by PID, since a
 # bare `wait` would wait for Xvfb too.
 #
+# pallomar_wine_keep_server keeps one wineserver up until cleanup (test.sh uses it).
+#
 # Other knobs: PALLOMAR_XVFB_SCREEN (default 1280x1024x24).
 
 PALLOMAR_ROOT="${PALLOMAR_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}"
@@ -30,8 +32,9 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export LC_ALL=ja_JP.UTF-8
 # Bumped whenever the prefix settings below change, so that old prefixes are redone.
 PALLOMAR_PREFIX_VERSION=2
-PALLOMAR_XVFB_PID=""
-PALLOMAR_XVFB_LOG=""
+# Kept when sourced again, so that cleanup still knows the Xvfb started the first time.
+PALLOMAR_XVFB_PID="${PALLOMAR_XVFB_PID:-}"
+PALLOMAR_XVFB_LOG="${PALLOMAR_XVFB_LOG:-}"
 
 pallomar_log() { printf '[wine-env] %s\n' "$*" >&2; }
 
@@ -145,6 +148,13 @@ pallomar_wine_cleanup() {
     PALLOMAR_XVFB_LOG=""
   fi
   return 0
+}
+
+# Keeps one wineserver running until pallomar_wine_cleanup: programs run one after another
+# then neither pay for its start nor meet it on its way out (it quits 3 s after its last
+# client). Its output is closed so that it holds no caller's pipe.
+pallomar_wine_keep_server() {
+  timeout 30 wineserver -p >/dev/null 2>&1 </dev/null 9>&- || true
 }
 
 pallomar_wine_setup() {

@@ -18,10 +18,13 @@ std::string_view CutAtNul(std::string_view s) {
   return nul == std::string_view::npos ? s : s.substr(0, nul);
 }
 
-std::uint32_t EncodeLength(std::string_view s) {
-  if (s == kDummyMarker) return rowtag::kDummy;
-  if (s == "0") return rowtag::kZero;
-  if (s == "1") return rowtag::kOne;
+// The length tag for field `field` holding `s`. Only the marker in the parameters and folder
+// and the two flag values become constants: the path and window state always keep their
+// bytes, so an appended row lies like a loaded line-per-field record.
+std::uint32_t EncodeLength(int field, std::string_view s) {
+  if ((field == kParams || field == kFolder) && s == kDummyMarker) return rowtag::kDummy;
+  if (field == kRunCheck && s == "0") return rowtag::kZero;
+  if (field == kRunCheck && s == "1") return rowtag::kOne;
   if (s.size() > rowtag::kMaxBytes) throw std::length_error("entry text too long");
   return static_cast<std::uint32_t>(s.size());
 }
@@ -36,19 +39,6 @@ void CheckRow(const EntryList::Impl* impl, std::size_t row) {
 }
 
 }  // namespace
-
-std::string_view rowtag::ConstantText(std::uint32_t len) {
-  switch (len) {
-    case kDummy:
-      return kDummyMarker;
-    case kZero:
-      return "0";
-    case kOne:
-      return "1";
-    default:
-      return {};
-  }
-}
 
 std::string& Entry::operator[](int field) {
   switch (field) {
@@ -67,9 +57,7 @@ std::string& Entry::operator[](int field) {
   }
 }
 
-const std::string& Entry::operator[](int field) const {
-  return const_cast<Entry&>(*this)[field];
-}
+const std::string& Entry::operator[](int field) const { return const_cast<Entry&>(*this)[field]; }
 
 char* EntryList::Impl::Allocate(std::size_t n) {
   if (n == 0) return nullptr;
@@ -130,13 +118,15 @@ Entry EntryList::EntryAt(std::size_t row) const {
 
 void EntryList::Append(std::string_view path, std::string_view params, std::string_view folder,
                        std::string_view windowState, std::string_view runCheck) {
-  const std::string_view texts[kFieldCount] = {CutAtNul(path), CutAtNul(params),
-                                               CutAtNul(folder), CutAtNul(windowState),
-                                               CutAtNul(runCheck)};
+  const std::string_view texts[kFieldCount] = {CutAtNul(path), CutAtNul(params), CutAtNul(folder),
+                                               CutAtNul(windowState), CutAtNul(runCheck)};
+  // Each text but the last is followed by CR LF, as in a file, so that saving can copy the
+  // row's first four lines in one piece.
   Row row{};
-  std::size_t total = 0;
+  row.gap = 2;
+  std::size_t total = 2 * (kFieldCount - 1);
   for (int f = 0; f < kFieldCount; ++f) {
-    row.len[f] = EncodeLength(texts[f]);
+    row.len[f] = EncodeLength(f, texts[f]);
     total += rowtag::Bytes(row.len[f]);
   }
   Impl& impl = Ensure(impl_);
@@ -150,6 +140,10 @@ void EntryList::Append(std::string_view path, std::string_view params, std::stri
     const std::uint32_t n = rowtag::Bytes(row.len[f]);
     if (n != 0) std::memcpy(p, texts[f].data(), n);
     p += n;
+    if (f != kRunCheck) {
+      *p++ = '\r';
+      *p++ = '\n';
+    }
   }
   impl.rows.push_back(row);
 }
@@ -183,7 +177,8 @@ void EntryList::Clear() {
 
 std::size_t EntryList::BytesHeld() const {
   if (impl_ == nullptr) return 0;
-  return impl_->loadedSize + impl_->retiredBytes + impl_->blockBytes + impl_->rows.capacity() * sizeof(Row);
+  return impl_->loadedSize + impl_->retiredBytes + impl_->blockBytes +
+         impl_->rows.capacity() * sizeof(Row);
 }
 
 }  // namespace pallomar

@@ -25,7 +25,18 @@ inline constexpr std::uint32_t kMaxBytes = kFirst - 1;
 
 inline constexpr bool IsConstant(std::uint32_t len) { return len >= kFirst; }
 inline constexpr std::uint32_t Bytes(std::uint32_t len) { return IsConstant(len) ? 0 : len; }
-std::string_view ConstantText(std::uint32_t len);
+inline std::string_view ConstantText(std::uint32_t len) {
+  switch (len) {
+    case kDummy:
+      return kDummyMarker;
+    case kZero:
+      return "0";
+    case kOne:
+      return "1";
+    default:
+      return {};
+  }
+}
 }  // namespace rowtag
 
 struct Row {
@@ -51,7 +62,7 @@ struct EntryList::Impl {
   // Texts appended later: blocks that never move, so earlier rows stay valid.
   std::vector<std::unique_ptr<char[]>> blocks;
   std::vector<std::size_t> blockSizes;
-  std::size_t blockUsed = 0;  // bytes used in blocks.back()
+  std::size_t blockUsed = 0;   // bytes used in blocks.back()
   std::size_t blockBytes = 0;  // sum of blockSizes
   std::vector<Row> rows;
 

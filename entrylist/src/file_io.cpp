@@ -3,12 +3,13 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #endif
 
 #include <algorithm>
@@ -28,9 +29,9 @@ int LastError() {
 class RealFileSystem final : public FileSystem {
  public:
   int OpenRead(const std::string& path, Handle& h) override {
-    const HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
-                                 nullptr);
+    const HANDLE f =
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (f == INVALID_HANDLE_VALUE) return LastError();
     h = reinterpret_cast<Handle>(f);
     return 0;
@@ -75,8 +76,8 @@ class RealFileSystem final : public FileSystem {
   }
 
   int CreateNew(const std::string& path, const TargetState&, Handle& h) override {
-    const HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) {
       const int e = LastError();
       return e == ERROR_FILE_EXISTS ? kAlreadyExists : e;
@@ -108,11 +109,23 @@ class RealFileSystem final : public FileSystem {
   int Flush(Handle h) override { return FlushFileBuffers(H(h)) ? 0 : LastError(); }
   int Close(Handle h) override { return CloseHandle(H(h)) ? 0 : LastError(); }
 
+  // ReplaceFileA refuses bare relative names on some systems (error 267), so it is given the
+  // full paths; a path that cannot be resolved is passed as it is.
+  static std::string FullPath(const std::string& path) {
+    const DWORD need = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+    if (need == 0) return path;
+    std::string full(need, '\0');
+    const DWORD got = GetFullPathNameA(path.c_str(), need, full.data(), nullptr);
+    if (got == 0 || got >= need) return path;
+    full.resize(got);
+    return full;
+  }
+
   int Replace(const std::string& from, const std::string& to, const TargetState& was) override {
     if (was.exists) {
       // Keeps the target's attributes, owner and creation time.
-      if (ReplaceFileA(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                       nullptr, nullptr)) {
+      if (ReplaceFileA(FullPath(to).c_str(), FullPath(from).c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                       nullptr)) {
         // Not every implementation carries the attributes over; the list's own must stay.
         constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                 FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
@@ -127,8 +140,7 @@ class RealFileSystem final : public FileSystem {
       // The target went away meanwhile: a plain move does.
       if (e != ERROR_FILE_NOT_FOUND) return e;
     }
-    return MoveFileExA(from.c_str(), to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? 0
                : LastError();
   }
@@ -257,8 +269,7 @@ class RealFileSystem final : public FileSystem {
   }
 
   int CreateNew(const std::string& path, const TargetState& like, Handle& h) override {
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) return errno == ENOENT ? kPathNotFound : Map(errno);
     // The replacement keeps the target's permissions.
     if (like.exists) (void)::fchmod(fd, static_cast<mode_t>(like.mode));
@@ -267,8 +278,7 @@ class RealFileSystem final : public FileSystem {
   }
 
   int CreateOrTruncate(const std::string& path, Handle& h) override {
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) return errno == ENOENT ? kPathNotFound : Map(errno);
     h = fd;
     return 0;

@@ -49,8 +49,7 @@ class FileSystem {
   virtual int Flush(Handle h) = 0;
   virtual int Close(Handle h) = 0;
   // Puts `from` in the place of `to` in one step; `was` is what ProbeTarget found at `to`.
-  virtual int Replace(const std::string& from, const std::string& to,
-                      const TargetState& was) = 0;
+  virtual int Replace(const std::string& from, const std::string& to, const TargetState& was) = 0;
   virtual int Remove(const std::string& path) = 0;
   virtual bool IsFile(const std::string& path) = 0;
 };

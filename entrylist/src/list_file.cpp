@@ -212,10 +212,9 @@ class StopScanner {
     std::uint64_t mask = 0;
     for (int i = 0; i < 4; ++i) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-      const __m128i hit = _mm_or_si128(
-          _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)), _mm_cmpeq_epi8(v, zero));
-      mask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hit)))
-              << (16 * i);
+      const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)),
+                                       _mm_cmpeq_epi8(v, zero));
+      mask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hit))) << (16 * i);
     }
     base_ = p;
     mask_ = mask;
@@ -298,6 +297,14 @@ class Output {
     return true;
   }
 
+  // Room for `n` <= kSize bytes, which the caller fills; null after a failed drain.
+  char* Take(std::size_t n) {
+    if (n > kSize - used_ && !Drain()) return nullptr;
+    char* at = buf_.get() + used_;
+    used_ += n;
+    return at;
+  }
+
   static constexpr std::size_t kSize = 1 << 20;
 
   bool Drain() {
@@ -318,8 +325,8 @@ class Output {
 
 std::string TemporaryName(const std::string& target, int attempt) {
   static unsigned counter = 0;
-  const auto now = static_cast<unsigned long long>(
-      std::chrono::steady_clock::now().time_since_epoch().count());
+  const auto now =
+      static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
   unsigned long long mix = now ^ (static_cast<unsigned long long>(++counter) << 40) ^
                            (reinterpret_cast<std::uintptr_t>(&target) << 8) ^
                            static_cast<unsigned long long>(attempt);
@@ -460,19 +467,36 @@ int Serialize(const EntryList& list, const std::function<int(const char*, std::s
         continue;
       }
     }
+    std::string_view v[kRunCheck];
+    std::size_t need = flag.size() + 2 * kRunCheck;
     const char* p = row.base;
     for (int f = 0; f < kRunCheck; ++f) {
       const std::uint32_t len = row.len[f];
-      std::string_view v;
       if (rowtag::IsConstant(len)) {
-        v = rowtag::ConstantText(len);
+        v[f] = rowtag::ConstantText(len);
       } else {
-        v = {p, len};
+        v[f] = {p, len};
         p += len;
       }
       p += row.gap;
-      if ((f == kParams || f == kFolder) && v == kDummyMarker) v = {};
-      if (!out.Line(v)) return out.Error();
+      if ((f == kParams || f == kFolder) && v[f] == kDummyMarker) v[f] = {};
+      need += v[f].size();
+    }
+    if (need <= Output::kSize) {
+      // The whole record in one piece of the buffer.
+      char* o = out.Take(need);
+      if (o == nullptr) return out.Error();
+      for (const std::string_view& text : v) {
+        if (!text.empty()) std::memcpy(o, text.data(), text.size());
+        o += text.size();
+        *o++ = '\r';
+        *o++ = '\n';
+      }
+      std::memcpy(o, flag.data(), flag.size());
+      continue;
+    }
+    for (const std::string_view& text : v) {
+      if (!out.Line(text)) return out.Error();
     }
     if (!out.Raw(flag.data(), flag.size())) return out.Error();
   }

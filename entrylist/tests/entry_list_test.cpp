@@ -26,12 +26,16 @@ TEST(EntryListAppend, StoresEachFieldByteForByteAndCutsAtNul) {
   const std::string big(200000, 'x');  // larger than a shared block
   const AppendCase cases[] = {
       {"plain", {"c:\\a.exe", "-v", "c:\\", "1", "0"}, {"c:\\a.exe", "-v", "c:\\", "1", "0"}},
-      {"markers and codes", {"p", "$dummy$", "$dummy$", "0", "1"}, {"p", "$dummy$", "$dummy$", "0", "1"}},
+      {"markers and codes",
+       {"p", "$dummy$", "$dummy$", "0", "1"},
+       {"p", "$dummy$", "$dummy$", "0", "1"}},
       {"all empty", {"", "", "", "", ""}, {"", "", "", "", ""}},
-      {"near-markers stay", {"$dummy$", "$dummy", "$DUMMY$", "00", "10"},
+      {"near-markers stay",
+       {"$dummy$", "$dummy", "$DUMMY$", "00", "10"},
        {"$dummy$", "$dummy", "$DUMMY$", "00", "10"}},
       {"nul cuts", {"a\0b"s, "\0x"s, "c:\\\0"s, "1\0"s, "0\0\0"s}, {"a", "", "c:\\", "1", "0"}},
-      {"shift-jis trail 5c", {"c:\\表\\ソ.exe", "表", "c:\\表", "-1", "7"},
+      {"shift-jis trail 5c",
+       {"c:\\表\\ソ.exe", "表", "c:\\表", "-1", "7"},
        {"c:\\表\\ソ.exe", "表", "c:\\表", "-1", "7"}},
       {"long text", {big, "p", big + "y", "2", "1"}, {big, "p", big + "y", "2", "1"}},
   };

@@ -26,7 +26,7 @@ using test_support::TempFolder;
 enum class Call { OpenRead, Read, CreateNew, CreateOrTruncate, Write, Flush, Close, Replace };
 
 const char* Name(Call c) {
-  static const char* names[] = {"OpenRead", "Read", "CreateNew", "CreateOrTruncate",
+  static const char* names[] = {"OpenRead", "Read",  "CreateNew", "CreateOrTruncate",
                                 "Write",    "Flush", "Close",     "Replace"};
   return names[static_cast<int>(c)];
 }
@@ -71,8 +71,7 @@ class FaultyFs : public fileio::FileSystem {
     const int e = real_.Close(h);
     return Hit(Call::Close) ? code_ : e;
   }
-  int Replace(const std::string& f, const std::string& t,
-              const fileio::TargetState& e) override {
+  int Replace(const std::string& f, const std::string& t, const fileio::TargetState& e) override {
     return Hit(Call::Replace) ? code_ : real_.Replace(f, t, e);
   }
   int Remove(const std::string& p) override { return real_.Remove(p); }
@@ -107,7 +106,7 @@ struct InjectedWriteCase {
 // is left beside it.
 TEST(SafeSave, InjectedFailureKeepsEarlierFileAndLeavesNothingBehind) {
   const InjectedWriteCase cases[] = {
-      {Call::CreateNew, 112}, {Call::Write, 112}, {Call::Write, 1117}, {Call::Flush, 5},
+      {Call::CreateNew, 112}, {Call::Write, 112},  {Call::Write, 1117}, {Call::Flush, 5},
       {Call::Close, 112},     {Call::Replace, 32}, {Call::Replace, 5},
   };
   // A list spanning several output pieces fails with some pieces already written.
@@ -190,6 +189,23 @@ TEST(SafeSave, ReplacingKeepsNothingOfTheOldFileAndNoTemporary) {
   WriteListFile(path, Sample(5));
   EXPECT_EQ(dir.Read("list.plw"), listfile::ToBytes(Sample(5)));
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"list.plw"});
+}
+
+// A bare relative name, as typed on the command line, must replace an existing list too.
+TEST(SafeSave, RelativeTargetOverExistingFileIsReplaced) {
+  TempFolder dir;
+  dir.Write("rel.plw", std::string(300, 'o'));
+  const auto before = std::filesystem::current_path();
+  std::filesystem::current_path(dir.Path(""));
+  try {
+    WriteListFile("rel.plw", Sample(2));
+  } catch (const EInOutError& e) {
+    std::filesystem::current_path(before);
+    FAIL() << "code " << e.Code();
+  }
+  std::filesystem::current_path(before);
+  EXPECT_EQ(dir.Read("rel.plw"), listfile::ToBytes(Sample(2)));
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"rel.plw"});
 }
 
 struct ReadFailureCase {
