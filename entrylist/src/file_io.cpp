@@ -124,8 +124,8 @@ class RealFileSystem final : public FileSystem {
   int Replace(const std::string& from, const std::string& to, const TargetState& was) override {
     if (was.exists) {
       // Keeps the target's attributes, owner and creation time.
-      if (ReplaceFileA(FullPath(to).c_str(), FullPath(from).c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                       nullptr)) {
+      if (ReplaceFileA(FullPath(to).c_str(), FullPath(from).c_str(), nullptr,
+                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
         // Not every implementation carries the attributes over; the list's own must stay.
         constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                 FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
