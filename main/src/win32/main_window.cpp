@@ -287,8 +287,7 @@ void MainWindow::Show(int showCommand) {
       ShowWindow(hwnd_, SW_SHOWMAXIMIZED);
       break;
     case SW_SHOWMINNOACTIVE:
-    case SW_SHOWMINIMIZED:
-    case SW_MINIMIZE:
+      // Only this command starts the application minimised; any other just shows the window.
       // Form1 is shown once (so FormShow runs), then the application goes to the taskbar.
       ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
       ShowWindow(hwnd_, SW_HIDE);

@@ -60,6 +60,25 @@ TEST_F(WindowTest, MinimisedShowCommandMinimisesTheApplicationAfterFormShow) {
   EXPECT_FALSE(IsIconic(window->AppHandle()));
 }
 
+TEST_F(WindowTest, OtherShowCommandsShowTheWindowInsteadOfMinimisingIt) {
+  for (const int command :
+       {SW_SHOWMINIMIZED, SW_MINIMIZE, SW_SHOW, SW_SHOWNOACTIVATE, SW_SHOWDEFAULT, SW_RESTORE}) {
+    SCOPED_TRACE(command);
+    window.reset();
+    Pump();
+    platform.calls.clear();
+    window = std::make_unique<MainWindow>(platform);
+    ASSERT_TRUE(window->Create(GetModuleHandleA(nullptr)));
+    platform.window = window->Handle();
+    ShowForm(command);
+    EXPECT_TRUE(IsWindowVisible(window->Handle()));
+    EXPECT_FALSE(IsIconic(window->Handle()));
+    EXPECT_FALSE(IsIconic(window->AppHandle()));
+    EXPECT_FALSE(IsZoomed(window->Handle()));
+    EXPECT_EQ(platform.Count(CallKind::DragAccept), 1u) << "FormShow ran once";
+  }
+}
+
 TEST_F(WindowTest, TaskbarEntryCarriesTheApplicationTitle) {
   platform.applicationTitle = "Pallomar";
   ShowForm();
