@@ -80,14 +80,14 @@ bool MainWindow::Create(HINSTANCE instance) {
 
   WNDCLASSEXA app{};
   app.cbSize = sizeof(app);
-  app.lpfnWndProc = &MainWindow::AppProc;
+  app.lpfnWndProc = &MainWindow::Proc<&MainWindow::app_, &MainWindow::OnAppMessage>;
   app.hInstance = instance;
   app.hIcon = icon;
   app.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   app.lpszClassName = kAppClassName;
   WNDCLASSEXA form = app;
   form.style = CS_DBLCLKS;
-  form.lpfnWndProc = &MainWindow::FormProc;
+  form.lpfnWndProc = &MainWindow::Proc<&MainWindow::hwnd_, &MainWindow::OnFormMessage>;
   form.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   form.lpszClassName = def.className;
   if (!RegisterOnce(app) || !RegisterOnce(form)) return false;
@@ -457,24 +457,26 @@ void MainWindow::RunFormClose() {
   Run(&TForm1::FormClose);
 }
 
-LRESULT CALLBACK MainWindow::FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+// Both window classes attach this object to their window and only dispatch to it. A handler
+// reports its own errors; the catch only keeps an exception out of the system.
+template <HWND MainWindow::*Slot, LRESULT (MainWindow::*On)(UINT, WPARAM, LPARAM)>
+LRESULT CALLBACK MainWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
   if (msg == WM_NCCREATE) {
     self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->hwnd_ = hwnd;
+    self->*Slot = hwnd;
   }
   if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
   LRESULT result = 0;
   try {
-    result = self->OnFormMessage(msg, wParam, lParam);
+    result = (self->*On)(msg, wParam, lParam);
   } catch (...) {
-    // Handlers report their own errors; this only keeps an exception out of the system.
     result = 0;
   }
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
+    self->*Slot = nullptr;
   }
   return result;
 }
@@ -721,27 +723,6 @@ void MainWindow::Restore() {
   if (hwnd_ == nullptr) return;
   ShowWindow(hwnd_, SW_SHOW);
   PostMessageA(app_, kMsgActivateForm, 0, 0);
-}
-
-LRESULT CALLBACK MainWindow::AppProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  if (msg == WM_NCCREATE) {
-    self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->app_ = hwnd;
-  }
-  if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
-  LRESULT result = 0;
-  try {
-    result = self->OnAppMessage(msg, wParam, lParam);
-  } catch (...) {
-    result = 0;
-  }
-  if (msg == WM_NCDESTROY) {
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-    self->app_ = nullptr;
-  }
-  return result;
 }
 
 LRESULT MainWindow::OnAppMessage(UINT msg, WPARAM wParam, LPARAM lParam) {

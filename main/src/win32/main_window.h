@@ -66,8 +66,8 @@ class MainWindow final : public FormView {
   void CloseWindow() override;
 
  private:
-  static LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-  static LRESULT CALLBACK AppProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  template <HWND MainWindow::*Slot, LRESULT (MainWindow::*On)(UINT, WPARAM, LPARAM)>
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT OnFormMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT OnAppMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
