@@ -7,265 +7,18 @@
 #include <stdexcept>
 
 #include "entry_list_impl.h"
+#include "entrylist/list_parse.h"
 #include "file_io.h"
+#include "line_scan.h"
 #include "list_file_internal.h"
-
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define PALLOMAR_SSE2 1
-#endif
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 namespace pallomar {
 
 namespace {
 
-// Big buffers are filled once from end to end: on Linux, ask for huge pages for the untouched
-// memory so that filling them costs a few hundred page faults instead of tens of thousands.
-void AdviseHugePages([[maybe_unused]] void* p, [[maybe_unused]] std::size_t n) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  constexpr std::uintptr_t kHuge = 2u << 20;
-  if (n < 2 * kHuge) return;
-  const auto from = (reinterpret_cast<std::uintptr_t>(p) + kHuge - 1) & ~(kHuge - 1);
-  const auto to = (reinterpret_cast<std::uintptr_t>(p) + n) & ~(kHuge - 1);
-  if (to > from) (void)::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-#endif
-}
+using linescan::CountLineFeeds;
 
-constexpr char kCtrlZ = 0x1A;
 constexpr std::size_t kReadPiece = 4u << 20;
-constexpr std::string_view kCrLf = "\r\n";
-
-// The first LF, CR or NUL in [p, end), or end.
-const char* FindSpecial(const char* p, const char* end) {
-#ifdef PALLOMAR_SSE2
-  const __m128i lf = _mm_set1_epi8('\n');
-  const __m128i cr = _mm_set1_epi8('\r');
-  const __m128i zero = _mm_setzero_si128();
-  while (end - p >= 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)),
-                                     _mm_cmpeq_epi8(v, zero));
-    const int mask = _mm_movemask_epi8(hit);
-    if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
-    p += 16;
-  }
-#endif
-  for (; p < end; ++p) {
-    if (*p == '\n' || *p == '\r' || *p == '\0') return p;
-  }
-  return end;
-}
-
-std::size_t CountLineFeeds(const char* p, const char* end) {
-  std::size_t count = 0;
-#ifdef PALLOMAR_SSE2
-  const __m128i lf = _mm_set1_epi8('\n');
-  while (end - p >= 16) {
-    // Byte counters overflow after 255 rounds: fold them into the total before that.
-    __m128i acc = _mm_setzero_si128();
-    for (int round = 0; round < 255 && end - p >= 16; ++round, p += 16) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      acc = _mm_sub_epi8(acc, _mm_cmpeq_epi8(v, lf));
-    }
-    const __m128i sums = _mm_sad_epu8(acc, _mm_setzero_si128());
-    count += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
-             static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
-  }
-#endif
-  for (; p < end; ++p) count += *p == '\n' ? 1 : 0;
-  return count;
-}
-
-// Copies `n` < 16 bytes from `src` down to `dst` (dst < src, ranges may overlap): every load
-// comes before the stores it could meet.
-inline void CopyDownSmall(char* dst, const char* src, std::size_t n) {
-  if (n >= 8) {
-    std::uint64_t a, b;
-    std::memcpy(&a, src, 8);
-    std::memcpy(&b, src + n - 8, 8);
-    std::memcpy(dst, &a, 8);
-    std::memcpy(dst + n - 8, &b, 8);
-  } else if (n >= 4) {
-    std::uint32_t a, b;
-    std::memcpy(&a, src, 4);
-    std::memcpy(&b, src + n - 4, 4);
-    std::memcpy(dst, &a, 4);
-    std::memcpy(dst + n - 4, &b, 4);
-  } else {
-    for (std::size_t i = 0; i < n; ++i) dst[i] = src[i];
-  }
-}
-
-// Scans from `r` for the first LF, CR or NUL (or `end`) and moves the bytes before it down to
-// `w` in the same pass; returns where the scan stopped. A block is stored whole only when it
-// holds no stop byte, and a store at `w` < `r` only reaches bytes already loaded, so nothing
-// unread is overwritten.
-char* ScanAndMove(char* r, char* end, char*& w) {
-  const bool move = w != r;
-#ifdef PALLOMAR_SSE2
-  const __m128i lf = _mm_set1_epi8('\n');
-  const __m128i cr = _mm_set1_epi8('\r');
-  const __m128i zero = _mm_setzero_si128();
-  while (end - r >= 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r));
-    const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)),
-                                     _mm_cmpeq_epi8(v, zero));
-    const int mask = _mm_movemask_epi8(hit);
-    if (mask != 0) {
-      const auto k = static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
-      if (move) CopyDownSmall(w, r, k);
-      w += k;
-      return r + k;
-    }
-    if (move) _mm_storeu_si128(reinterpret_cast<__m128i*>(w), v);
-    w += 16;
-    r += 16;
-  }
-#endif
-  char* const q = const_cast<char*>(FindSpecial(r, end));
-  const auto n = static_cast<std::size_t>(q - r);
-  if (move && n != 0) std::memmove(w, r, n);
-  w += n;
-  return q;
-}
-
-// Reads one line at `r`: its value goes to `w` (never past `r`), CRs dropped and cut at the
-// first NUL; `r` moves past the LF. At the end of the data every line reads empty.
-std::uint32_t ReadLine(char*& r, char* end, char*& w, bool& terminated) {
-  char* const start = w;
-  bool cut = false;
-  terminated = false;
-  while (r < end) {
-    char* q;
-    if (cut) {
-      q = const_cast<char*>(FindSpecial(r, end));
-    } else {
-      q = ScanAndMove(r, end, w);
-    }
-    r = q;
-    if (q == end) break;
-    const char c = *q;
-    ++r;
-    if (c == '\n') {
-      terminated = true;
-      break;
-    }
-    if (c == '\r') {
-      if (r < end && *r == '\n') {
-        ++r;
-        terminated = true;
-        break;
-      }
-    } else {
-      cut = true;  // NUL
-    }
-  }
-  const auto n = static_cast<std::size_t>(w - start);
-  if (n > rowtag::kMaxBytes) throw std::length_error("list file line too long");
-  return static_cast<std::uint32_t>(n);
-}
-
-bool Equals(const char* p, std::uint32_t n, std::string_view s) {
-  return n == s.size() && std::memcmp(p, s.data(), n) == 0;
-}
-
-// Finds the stop bytes (LF, CR, NUL) of many short lines from one 64-byte window at a time,
-// instead of scanning afresh for each line.
-class StopScanner {
- public:
-  explicit StopScanner(const char* end) : end_(end) {}
-
-  // Forget the window: the bytes under it were moved.
-  void Reset() { base_ = nullptr; }
-
-  // The first stop byte at or after `from`, or the end.
-  const char* Next(const char* from) {
-#ifdef PALLOMAR_SSE2
-    for (;;) {
-      if (base_ != nullptr && from >= base_ && from < base_ + 64) {
-        const std::uint64_t m = mask_ & (~0ull << (from - base_));
-        if (m != 0) return base_ + __builtin_ctzll(m);
-        if (end_ - base_ <= 64) return end_;
-        from = base_ + 64;
-      }
-      if (end_ - from < 64) {
-        base_ = nullptr;
-        return FindSpecial(from, end_);
-      }
-      Load(from);
-    }
-#else
-    return FindSpecial(from, end_);
-#endif
-  }
-
- private:
-#ifdef PALLOMAR_SSE2
-  void Load(const char* p) {
-    const __m128i lf = _mm_set1_epi8('\n');
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i zero = _mm_setzero_si128();
-    std::uint64_t mask = 0;
-    for (int i = 0; i < 4; ++i) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-      const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)),
-                                       _mm_cmpeq_epi8(v, zero));
-      mask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hit))) << (16 * i);
-    }
-    base_ = p;
-    mask_ = mask;
-  }
-#endif
-
-  const char* end_;
-  const char* base_ = nullptr;
-  std::uint64_t mask_ = 0;
-};
-
-// Takes the record at `r` as it lies in the buffer when its five lines all end alike (LF, or
-// CR LF) and hold no CR or NUL: the usual case, which moves no byte. False leaves `r` as it was.
-bool TakeInPlace(char*& r, char* end, StopScanner& scan, Row& row) {
-  char* p = r;
-  const char* start[kFieldCount];
-  std::size_t len[kFieldCount];
-  std::uint8_t gap = 0;
-  for (int f = 0; f < kFieldCount; ++f) {
-    const char* q = scan.Next(p);
-    if (q == end) return false;
-    std::uint8_t g;
-    if (*q == '\n') {
-      g = 1;
-    } else if (*q == '\r' && q + 1 < end && q[1] == '\n') {
-      g = 2;
-    } else {
-      return false;
-    }
-    if (f == 0) {
-      gap = g;
-    } else if (g != gap) {
-      return false;
-    }
-    start[f] = p;
-    len[f] = static_cast<std::size_t>(q - p);
-    if (len[f] > rowtag::kMaxBytes) return false;
-    p = const_cast<char*>(q) + g;
-  }
-  row.base = r;
-  row.gap = gap;
-  row.len[kPath] = static_cast<std::uint32_t>(len[kPath]);
-  row.len[kParams] = len[kParams] == 0 ? rowtag::kDummy : static_cast<std::uint32_t>(len[kParams]);
-  row.len[kFolder] = len[kFolder] == 0 ? rowtag::kDummy : static_cast<std::uint32_t>(len[kFolder]);
-  row.len[kWindowState] = static_cast<std::uint32_t>(len[kWindowState]);
-  row.len[kRunCheck] = Equals(start[kRunCheck], static_cast<std::uint32_t>(len[kRunCheck]), "True")
-                           ? rowtag::kOne
-                           : rowtag::kZero;
-  r = p;
-  return true;
-}
 
 // Buffers the file's bytes and hands them on in pieces of about 1 MiB.
 class Output {
@@ -360,75 +113,6 @@ void WriteInPlace(fileio::FileSystem& fs, const std::string& path, const EntryLi
 
 namespace listfile {
 
-ListFileReadResult Parse(std::unique_ptr<char[]> bytes, std::size_t size, bool complete,
-                         EntryList& list, std::size_t lineFeeds) {
-  char* const begin = bytes.get();
-  char* const end = begin + size;
-  char* r = begin;
-  char* w = begin;
-  bool terminated = false;
-  const std::uint32_t n = ReadLine(r, end, w, terminated);
-  if (!complete && !terminated) return ListFileReadResult::HeaderNotAccepted;
-  if (!(Equals(begin, n, "100") || Equals(begin, n, "101") || Equals(begin, n, "102"))) {
-    return ListFileReadResult::HeaderNotAccepted;
-  }
-
-  // The list owns the buffer before any row points into it.
-  EntryList::Impl& impl = EntryListAccess::Of(list);
-  if (impl.loaded) {
-    impl.retired.push_back(std::move(impl.loaded));
-    impl.retiredBytes += impl.loadedSize;
-  }
-  impl.loaded = std::move(bytes);
-  impl.loadedSize = size;
-  // Every record but the last takes five line feeds: the rows never grow past this.
-  if (lineFeeds == listfile::kUnknown) lineFeeds = CountLineFeeds(r, end);
-  impl.rows.reserve(impl.rows.size() + lineFeeds / 5 + 1);
-  AdviseHugePages(impl.rows.data() + impl.rows.size(),
-                  (impl.rows.capacity() - impl.rows.size()) * sizeof(Row));
-
-  StopScanner scan(end);
-  do {
-    Row row;
-    if (TakeInPlace(r, end, scan, row)) {
-      impl.rows.push_back(row);
-      continue;
-    }
-    scan.Reset();
-    // Otherwise the record's values are moved together at its own start, over the dropped
-    // bytes; the row is then its base and five lengths with no gaps.
-    row.base = r;
-    row.gap = 0;
-    w = r;
-    row.len[kPath] = ReadLine(r, end, w, terminated);
-    for (int f : {kParams, kFolder}) {
-      char* const at = w;
-      const std::uint32_t len = ReadLine(r, end, w, terminated);
-      if (len == 0 || Equals(at, len, kDummyMarker)) {
-        row.len[f] = rowtag::kDummy;
-        w = at;
-      } else {
-        row.len[f] = len;
-      }
-    }
-    char* at = w;
-    std::uint32_t len = ReadLine(r, end, w, terminated);
-    if (Equals(at, len, "0") || Equals(at, len, "1")) {
-      row.len[kWindowState] = *at == '0' ? rowtag::kZero : rowtag::kOne;
-      w = at;
-    } else {
-      row.len[kWindowState] = len;
-    }
-    at = w;
-    len = ReadLine(r, end, w, terminated);
-    row.len[kRunCheck] = Equals(at, len, "True") ? rowtag::kOne : rowtag::kZero;
-    // A record cut short by a read failure is dropped whole.
-    if (!complete && !terminated) break;
-    impl.rows.push_back(row);
-  } while (r != end && *r != kCtrlZ);
-  return ListFileReadResult::Loaded;
-}
-
 // A row whose first four texts, each followed by its CR LF, are in the buffer exactly as they
 // are to be written: parameters and folder hold no literal marker (7 bytes) and take no
 // constant other than the empty line's marker.
@@ -515,7 +199,7 @@ std::string ToBytes(const EntryList& list) {
 
 }  // namespace listfile
 
-ListFileReadResult ReadListFile(const std::string& path, EntryList& list) {
+ListFileReadResult ReadListFile(const std::string& path, EntryList& list, ListNotes* notes) {
   fileio::FileSystem& fs = fileio::Current();
   fileio::Handle h{};
   if (const int e = fs.OpenRead(path, h)) throw EInOutError(e);
@@ -561,7 +245,7 @@ ListFileReadResult ReadListFile(const std::string& path, EntryList& list) {
   }
   const int closeError = fs.Close(h);
   const ListFileReadResult result =
-      listfile::Parse(std::move(buf), used, readError == 0, list, lineFeeds);
+      ParseListBytes(std::move(buf), used, list, {readError == 0, lineFeeds, notes});
   if (readError != 0) throw EInOutError(readError);
   if (closeError != 0) throw EInOutError(closeError);
   return result;

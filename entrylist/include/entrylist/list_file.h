@@ -10,8 +10,12 @@ namespace pallomar {
 
 enum class ListFileReadResult { Loaded, HeaderNotAccepted };
 
-// Appends the file's records to `list` (which the caller has emptied). Raises EInOutError.
-ListFileReadResult ReadListFile(const std::string& path, EntryList& list);
+struct ListNotes;
+
+// Appends the file's records to `list` (which the caller has emptied); with `notes`, also says
+// what the reader smoothed over. Raises EInOutError.
+ListFileReadResult ReadListFile(const std::string& path, EntryList& list,
+                                ListNotes* notes = nullptr);
 
 // Stores `list` at `path`: the whole list goes to a new file beside the target, is flushed,
 // then replaces the target in one step, so a failure leaves the earlier file as it was.

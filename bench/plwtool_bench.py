@@ -1,0 +1,107 @@
+#!/usr/bin/env python3
+"""Time and peak memory of each plwtool command beside a plain Python json baseline.
+
+usage: bench/plwtool_bench.py BUILD [ENTRIES] [RUNS]
+
+BUILD is a Release build configured with -DPALLOMAR_BENCH=ON (it needs plwtool and
+list_file_load). The list is generated once in a scratch folder (ENTRIES, default 1,000,000),
+exported to JSON, and every command runs RUNS times (default 3); the best time and the
+largest peak RSS are printed, with peak RSS as a multiple of the command's input size.
+"""
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+
+def run(argv, stdin_path=None, stdout_path=os.devnull):
+    """Runs one child; returns (seconds, peak RSS in bytes, exit status)."""
+    stdin = open(stdin_path, "rb") if stdin_path else subprocess.DEVNULL
+    with open(stdout_path, "wb") as out:
+        start = time.perf_counter()
+        proc = subprocess.Popen(argv, stdin=stdin, stdout=out, stderr=subprocess.DEVNULL)
+        _, status, usage = os.wait4(proc.pid, 0)
+        seconds = time.perf_counter() - start
+    if stdin_path:
+        stdin.close()
+    return seconds, usage.ru_maxrss * 1024, os.waitstatus_to_exitcode(status)
+
+
+BASELINE_EXPORT = r"""
+import json, sys
+lines = open(sys.argv[1], 'rb').read().split(b'\r\n')
+entries = []
+for i in range(1, len(lines) - 5, 5):
+    p, a, f, w, r = (x.decode('cp932', 'surrogateescape') for x in lines[i:i + 5])
+    entries.append({'path': p, 'params': a or None, 'folder': f or None,
+                    'windowState': w, 'runCheck': r == 'True'})
+json.dump({'format': 'pallomar-list', 'version': '102', 'entries': entries}, sys.stdout,
+          indent=2, ensure_ascii=False)
+"""
+
+BASELINE_IMPORT = r"""
+import json, sys
+doc = json.load(open(sys.argv[1], encoding='utf-8'))
+out = [b'102']
+for e in doc['entries']:
+    for k in ('path', 'params', 'folder', 'windowState'):
+        out.append((e.get(k) or '').encode('cp932', 'surrogateescape'))
+    out.append(b'True' if e['runCheck'] else b'False')
+open(sys.argv[2], 'wb').write(b'\r\n'.join(out) + b'\r\n')
+"""
+
+
+def main():
+    if len(sys.argv) < 2:
+        sys.exit(__doc__)
+    build = sys.argv[1]
+    entries = int(sys.argv[2]) if len(sys.argv) > 2 else 1_000_000
+    runs = int(sys.argv[3]) if len(sys.argv) > 3 else 3
+    tool = os.path.join(build, "tools", "plwtool", "plwtool")
+    maker = os.path.join(build, "bench", "list_file_load")
+    scratch = tempfile.mkdtemp(prefix="plwtool-bench-")
+    plw = os.path.join(scratch, "list.plw")
+    js = os.path.join(scratch, "list.json")
+    members = os.path.join(scratch, "members.json")
+    out = os.path.join(scratch, "out")
+    subprocess.run([maker, "make", plw, str(entries)], check=True)
+    with open(js, "wb") as f:
+        subprocess.run([tool, "export", plw], stdout=f, check=True)
+    # 160,000 members in one entry: the duplicate-member check must stay linear.
+    with open(members, "w") as f:
+        f.write('{"format":"pallomar-list","entries":[{')
+        f.write(",".join('"m%d":1' % i for i in range(160_000)))
+        f.write("}]}")
+
+    rows = [
+        ("plwtool show", [tool, "show", plw], None, plw),
+        ("plwtool export (json)", [tool, "export", plw], None, plw),
+        ("plwtool export --format csv", [tool, "export", plw, "--format", "csv"], None, plw),
+        ("plwtool check", [tool, "check", plw], None, plw),
+        ("plwtool import", [tool, "import", js, out + ".plw"], None, js),
+        ("plwtool import - (stdin)", [tool, "import", "-", out + ".plw"], js, js),
+        ("plwtool import, 160,000 members", [tool, "import", members, out + ".plw"], None,
+         members),
+        ("python json: list -> json", [sys.executable, "-c", BASELINE_EXPORT, plw], None, plw),
+        ("python json: json -> list", [sys.executable, "-c", BASELINE_IMPORT, js, out + ".b"],
+         None, js),
+    ]
+    print("%d entries: list %.1f MB, JSON %.1f MB; best of %d runs" %
+          (entries, os.path.getsize(plw) / 1e6, os.path.getsize(js) / 1e6, runs))
+    print("%-34s %9s %11s %9s %7s" % ("command", "time s", "peak MB", "x input", "status"))
+    for name, argv, stdin_path, source in rows:
+        best, peak, status = None, 0, 0
+        for _ in range(runs):
+            seconds, rss, status = run(argv, stdin_path, out)
+            best = seconds if best is None else min(best, seconds)
+            peak = max(peak, rss)
+        size = os.path.getsize(source)
+        print("%-34s %9.2f %11.1f %9.2f %7d" % (name, best, peak / 1e6, peak / size, status))
+    for name in os.listdir(scratch):
+        os.remove(os.path.join(scratch, name))
+    os.rmdir(scratch)
+
+
+if __name__ == "__main__":
+    main()

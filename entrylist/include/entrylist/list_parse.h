@@ -1,0 +1,74 @@
+// Reading a list file's bytes: the entries as the editor's reader takes them, and, when asked,
+// notes on everything the reader smoothed over on the way (what a save would change).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "entrylist/entry_list.h"
+#include "entrylist/list_file.h"
+
+namespace pallomar {
+
+// The version line the writer writes.
+inline constexpr std::string_view kCurrentVersion = "102";
+
+// Whether `line` is a version line the reader accepts: "100", "101" or "102", byte for byte.
+bool IsAcceptedVersion(std::string_view line);
+
+enum class ListNoteKind : std::uint8_t {
+  OlderVersion,  // the version line is "100" or "101"
+  NoRecords,     // nothing follows the version line; the reader still gives one empty entry
+  LfOnly,        // a line ends in LF without CR (noted once, at the first)
+  LoneCr,        // a CR not followed by LF was dropped (noted once, at the first)
+  NulCut,        // a NUL cut a line short: the rest of that line was dropped (once)
+  DummyParams,   // the parameters line reads "$dummy$"
+  DummyFolder,   // the working-folder line reads "$dummy$"
+  RunCheckText,  // the running-check line is neither "True" nor "False"; `text` holds it
+  CutRecord,     // the last record ends after `count` of its five lines
+  BlankTail,     // the last record is made of blank lines at the end of the file
+  CtrlZTail,     // the file ended at a Ctrl-Z; `count` bytes from it on were ignored
+};
+
+inline constexpr std::size_t kWholeFile = static_cast<std::size_t>(-1);
+// Longest text a note or the first line keeps: enough to quote, never the whole of a huge line.
+inline constexpr std::size_t kNoteTextBytes = 320;
+
+struct ListNote {
+  ListNoteKind kind;
+  std::size_t entry = kWholeFile;  // the record, from 0; kWholeFile for the version line
+  std::size_t count = 0;
+  std::string text;  // at most kNoteTextBytes bytes; `textCut` when there were more
+  bool textCut = false;
+  bool operator==(const ListNote&) const = default;
+};
+
+struct ListNotes {
+  std::uint64_t size = 0;  // bytes read
+  // The first line as read (CRs dropped, cut at a NUL), at most kNoteTextBytes bytes.
+  std::string firstLine;
+  bool firstLineCut = false;
+  std::vector<ListNote> items;  // in file order
+  bool operator==(const ListNotes&) const = default;
+};
+
+struct ParseOptions {
+  // False when the bytes were cut by a read failure: only records whose five lines all ended
+  // are kept.
+  bool complete = true;
+  // The number of LF bytes in the data when the caller counted them (at least), else unknown.
+  std::size_t lineFeeds = static_cast<std::size_t>(-1);
+  // Where the notes go; none are gathered without it.
+  ListNotes* notes = nullptr;
+};
+
+// Appends the records in `bytes` (`size` bytes) to `list`, which takes the buffer over when
+// the version line is accepted; the bytes are rearranged in place.
+ListFileReadResult ParseListBytes(std::unique_ptr<char[]> bytes, std::size_t size, EntryList& list,
+                                  const ParseOptions& options = {});
+
+}  // namespace pallomar
