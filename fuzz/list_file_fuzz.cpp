@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the list-file parser and checks what every loaded list must hold:
-// each row has its five values, none holds a line break or NUL, a read cut short keeps a
-// prefix of the records, and writing what was read then reading it again gives the same list.
+// the same result, entries and notes as the plain reference reader, each row has its five
+// values, none holds a line break or NUL, a read cut short keeps a prefix of the records, and
+// writing what was read then reading it again gives the same list.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,7 +11,9 @@
 #include <vector>
 
 #include "entrylist/entry_list.h"
+#include "entrylist/list_parse.h"
 #include "list_file_internal.h"
+#include "list_reference.h"
 
 namespace {
 
@@ -40,14 +43,21 @@ std::vector<Entry> Entries(const EntryList& list) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const char* bytes = reinterpret_cast<const char*>(data);
   EntryList list;
-  const ListFileReadResult result = ParseCopy(bytes, size, true, list);
+  pallomar::ListNotes notes;
+  std::unique_ptr<char[]> buf(new char[size]);
+  if (size != 0) std::memcpy(buf.get(), bytes, size);
+  const ListFileReadResult result = pallomar::ParseListBytes(
+      std::move(buf), size, list, {true, pallomar::listfile::kUnknown, &notes});
+  const pallomar::reference::Reading expected = pallomar::reference::Read({bytes, size});
+  Check(result == expected.result);
+  Check(notes == expected.notes);
   if (result == ListFileReadResult::HeaderNotAccepted) {
     Check(list.Count() == 0);
     return 0;
   }
   Check(list.Count() >= 1);
   const std::vector<Entry> entries = Entries(list);
-  Check(entries.size() == list.Count());
+  Check(entries == expected.entries);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     for (int f = 0; f < pallomar::kFieldCount; ++f) {
       const std::string& v = entries[i][f];
@@ -71,18 +81,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Written and read again, the list is the same, and so are its bytes. One thing the format
   // cannot carry: a later record whose path begins with Ctrl-Z (read that way after a dropped
   // lone CR) ends the file there when read back.
-  std::vector<Entry> expected = entries;
-  for (std::size_t i = 1; i < expected.size(); ++i) {
-    if (!expected[i].path.empty() && expected[i].path[0] == '\x1A') {
-      expected.resize(i);
+  std::vector<Entry> kept = entries;
+  for (std::size_t i = 1; i < kept.size(); ++i) {
+    if (!kept[i].path.empty() && kept[i].path[0] == '\x1A') {
+      kept.resize(i);
       break;
     }
   }
   const std::string written = pallomar::listfile::ToBytes(list);
   EntryList again;
   Check(ParseCopy(written.data(), written.size(), true, again) == ListFileReadResult::Loaded);
-  Check(Entries(again) == expected);
-  if (expected.size() != entries.size()) return 0;
+  Check(Entries(again) == kept);
+  if (kept.size() != entries.size()) return 0;
   Check(pallomar::listfile::ToBytes(again) == written);
 
   // The same rows appended one by one hold the same values.

@@ -66,8 +66,8 @@ std::optional<std::int32_t> ParseInt(std::string_view text) {
 }
 
 // The stored form of an optional text: an empty one becomes the marker.
-std::string_view OrMarker(const std::string& text) {
-  return text.empty() ? kDummyMarker : std::string_view(text);
+std::string OrMarker(const std::string& text) {
+  return text.empty() ? std::string(kDummyMarker) : text;
 }
 
 std::string_view UnlessMarker(std::string_view text) {
@@ -113,17 +113,31 @@ std::optional<std::size_t> ListModel::SelectedRow() const {
   return std::nullopt;
 }
 
+Entry AddedEntry(const PanelValues& values, std::string_view extension) {
+  const bool exe = extension == ".exe";
+  Entry e;
+  e.path = values.path;
+  e.params = exe || extension == ".com" ? OrMarker(values.params) : std::string(kDummyMarker);
+  e.folder = OrMarker(values.folder);
+  e.windowState = std::to_string(values.windowState);
+  e.runCheck = exe && values.runCheck ? kFlagOn : kFlagOff;
+  return e;
+}
+
+void FillFromRow(const EntryList& list, std::size_t row, PanelValues& values) {
+  values.path.assign(list.Get(row, kPath));
+  values.params.assign(UnlessMarker(list.Get(row, kParams)));
+  values.folder.assign(UnlessMarker(list.Get(row, kFolder)));
+  values.SetWindowState(StrToInt(list.Get(row, kWindowState)));
+  values.runCheck = RunCheckOn(list.Get(row, kRunCheck));
+}
+
 AddOutcome ListModel::AddFromPanel(const std::function<void()>& notice) {
   if (panel.path.empty()) return AddOutcome::Refused;
   const std::string extension = FileExtension(panel.path, *cp_);
   if (extension.empty() && notice) notice();
-
-  // Worked on a copy so that a refused append leaves the panel as the user left it.
-  PanelValues values = panel;
-  if (extension != ".exe" && extension != ".com") values.params.clear();
-  if (extension != ".exe") values.runCheck = false;
-  list.Append(values.path, OrMarker(values.params), OrMarker(values.folder),
-              std::to_string(values.windowState), values.runCheck ? kFlagOn : kFlagOff);
+  // A refused append leaves the panel as the user left it.
+  list.Append(AddedEntry(panel, extension));
   panel = PanelValues{};
   return AddOutcome::Added;
 }
@@ -132,12 +146,8 @@ SelectOutcome ListModel::TakeOut() {
   const std::optional<std::size_t> row = SelectedRow();
   if (!row) return SelectOutcome::NothingSelected;
   const std::size_t i = *row;
-  panel.path.assign(list.Get(i, kPath));
-  panel.params.assign(UnlessMarker(list.Get(i, kParams)));
-  panel.folder.assign(UnlessMarker(list.Get(i, kFolder)));
   // A failure leaves the three texts filled and the entry where it is.
-  panel.SetWindowState(StrToInt(list.Get(i, kWindowState)));
-  panel.runCheck = list.Get(i, kRunCheck) != kFlagOff;
+  FillFromRow(list, i, panel);
   list.Remove(i);
   selected.reset();
   return SelectOutcome::Done;
@@ -187,7 +197,7 @@ std::optional<std::string> ListModel::DetailsText() const {
   out.append("\n\n").append(text::kDetailsFolder).append(UnlessMarker(list.Get(i, kFolder)));
   out.append("\n\n").append(text::kDetailsWindow).append(word);
   out.append("\n\n").append(text::kDetailsRunCheck);
-  out.append(list.Get(i, kRunCheck) == kFlagOff ? text::kRunCheckOff : text::kRunCheckOn);
+  out.append(RunCheckOn(list.Get(i, kRunCheck)) ? text::kRunCheckOn : text::kRunCheckOff);
   return out;
 }
 

@@ -29,6 +29,19 @@ struct PanelValues {
 // 32 bits, or hexadecimal after "$", "x", "X", "0x", "0X". Raises EConvertError.
 std::int32_t StrToInt(std::string_view text);
 
+// A running-check flag is off only when it is exactly "0".
+inline bool RunCheckOn(std::string_view flag) { return flag != "0"; }
+
+// The entry that adding `values` stores, `extension` being the path's FileExtension: the
+// parameters only for .exe and .com, the running check only for .exe, the window state as its
+// number, an empty parameters or folder value as the marker.
+Entry AddedEntry(const PanelValues& values, std::string_view extension);
+
+// Fills `values` from row `row` as taking the entry out does: the path, parameters and folder
+// (the marker as empty), then the window state (raises EConvertError, leaving the three texts
+// filled), then the running check.
+void FillFromRow(const EntryList& list, std::size_t row, PanelValues& values);
+
 // Panel values for a chosen file: path lower-cased, its folder, state 0, running check on.
 PanelValues PanelForFile(std::string_view path, const CodePage& cp = ActiveCodePage());
 

@@ -1,7 +1,8 @@
 #include "check.h"
 
 #include <algorithm>
-#include <map>
+#include <string>
+#include <unordered_map>
 
 #include "entrylist/errors.h"
 #include "entrylist/model.h"
@@ -14,7 +15,7 @@ using pallomar::kDummyMarker;
 
 namespace {
 
-std::string Quoted(std::string_view sjis) { return "\"" + DisplayText(sjis) + "\""; }
+std::string Quoted(std::string_view sjis) { return QuotedStart(sjis); }
 
 // Only full paths are looked for: a bare name is found by the launcher's search path.
 bool IsFullPath(std::string_view p) {
@@ -40,38 +41,95 @@ const char* StateWord(std::int32_t v) {
 
 class Collector {
  public:
+  explicit Collector(const std::function<void(const Finding&)>& report) : report_(report) {}
   void File(std::string message, Change change = Change::None) {
-    out.push_back({0, "", std::move(message), change});
+    Emit({0, "", std::move(message), change});
   }
   void Entry(std::size_t n, std::string field, std::string message, Change change = Change::None) {
-    out.push_back({n, std::move(field), std::move(message), change});
+    Emit({n, std::move(field), std::move(message), change});
   }
-  std::vector<Finding> out;
+  std::size_t count = 0;
+
+ private:
+  void Emit(const Finding& f) {
+    ++count;
+    report_(f);
+  }
+  const std::function<void(const Finding&)>& report_;
 };
 
-void CheckWindowState(Collector& c, std::size_t n, std::string_view text) {
-  if (text == "0" || text == "1" || text == "2") return;
-  std::int32_t v = 0;
-  try {
-    v = pallomar::StrToInt(text);
-  } catch (const pallomar::EConvertError&) {
-    c.Entry(n, "window state",
-            Quoted(text) +
-                " is not a number; the editor reports an error when the entry is taken out "
-                "or its details are shown");
+// The window state as adding the entry again would store it, beside what the file holds.
+void CheckWindowState(Collector& c, std::size_t n, std::string_view text,
+                      const std::string& stored) {
+  if (text == stored) {
+    if (text == "-1") c.Entry(n, "window state", "\"-1\": no window state is chosen");
     return;
   }
-  const std::int32_t bounded = std::clamp<std::int32_t>(v, -1, 2);
-  const std::string stored = std::to_string(bounded);
-  if (text == "-1") {
-    c.Entry(n, "window state", "\"-1\": no window state is chosen");
-  } else if (stored != text) {
-    c.Entry(n, "window state",
-            Quoted(text) + " is not 0, 1 or 2; it becomes \"" + stored + "\" (" +
-                StateWord(bounded) + ")",
-            Change::OnReAdd);
+  const std::int32_t bounded = std::stoi(stored);
+  c.Entry(n, "window state",
+          Quoted(text) + " is not 0, 1 or 2; it becomes \"" + stored + "\" (" + StateWord(bounded) +
+              ")",
+          Change::OnReAdd);
+}
+
+// What the reader smoothed over in one record.
+void ReportEntryNote(Collector& c, const pallomar::ListNote& note) {
+  using K = pallomar::ListNoteKind;
+  const std::size_t n = note.entry + 1;
+  switch (note.kind) {
+    case K::DummyParams:
+      c.Entry(n, "parameters", "the line reads \"$dummy$\", which means none", Change::OnSave);
+      break;
+    case K::DummyFolder:
+      c.Entry(n, "working folder", "the line reads \"$dummy$\", which means none", Change::OnSave);
+      break;
+    case K::RunCheckText:
+      c.Entry(n, "running check",
+              QuotedStart(note.text) + " is neither \"True\" nor \"False\"; it reads as off",
+              Change::OnSave);
+      break;
+    case K::CutRecord:
+      c.Entry(n, "",
+              "the file ends after line " + std::to_string(note.count) +
+                  " of this entry's 5; the missing lines read as empty",
+              Change::OnSave);
+      break;
+    case K::BlankTail:
+      c.Entry(n, "", "an empty entry made by blank lines at the end of the file", Change::OnSave);
+      break;
+    default:
+      break;
   }
 }
+
+// Windows paths ignore case, so the same program differs only in A-Z. Keys are kept as hashes
+// (a list may hold a million entries); equal hashes are compared in full.
+class Duplicates {
+ public:
+  explicit Duplicates(const pallomar::EntryList& list) : list_(list) {
+    seen_.reserve(list.Count());
+  }
+
+  // The earlier entry (from 1) with the same key as row `i`, or 0.
+  std::size_t Earlier(std::size_t i) {
+    const std::string key = Key(i);
+    const std::size_t h = std::hash<std::string>()(key);
+    const auto [from, to] = seen_.equal_range(h);
+    for (auto it = from; it != to; ++it) {
+      if (Key(it->second) == key) return it->second + 1;
+    }
+    seen_.emplace(h, i);
+    return 0;
+  }
+
+ private:
+  std::string Key(std::size_t i) const {
+    return pallomar::Lowered(list_.Get(i, pallomar::kPath)) + '\n' +
+           std::string(list_.Get(i, pallomar::kParams));
+  }
+  const pallomar::EntryList& list_;
+  std::unordered_multimap<std::size_t, std::size_t> seen_;
+};
 
 }  // namespace
 
@@ -87,76 +145,75 @@ std::string FindingText(const Finding& f) {
   return s;
 }
 
-std::vector<Finding> FindingsFor(const LoadedList& file, const Host& host) {
-  Collector c;
-  const RawFile& raw = file.raw;
+std::size_t ReportFindings(const LoadedList& file, const Host& host,
+                           const std::function<void(const Finding&)>& report) {
+  using K = pallomar::ListNoteKind;
+  Collector c(report);
+  const pallomar::ListNotes& notes = file.notes;
   if (file.status == LoadStatus::NotAList) {
-    if (!file.rawFits) {
-      c.File("version line: not accepted (the file changed while it was read)");
-    } else if (raw.size == 0) {
+    if (notes.size == 0) {
       c.File("version line: the file is empty; the editor does not open it");
     } else {
-      c.File("version line: " + Quoted(raw.version) +
+      c.File("version line: " + QuotedStart(notes.firstLine) +
              " is not 100, 101 or 102; the editor does not open this file");
     }
-    return std::move(c.out);
+    return c.count;
   }
-  if (file.status != LoadStatus::Loaded) return std::move(c.out);
+  if (file.status != LoadStatus::Loaded) return c.count;
 
-  if (!file.rawFits) {
-    c.File("the file changed while it was read; only what the editor reads is checked");
-  } else if (raw.version != "102") {
-    c.File("version line: " + Quoted(raw.version) + " is an older version line", Change::OnSave);
+  // Notes on the file as a whole first, then entry by entry with what the reader gives.
+  const auto find = [&](K kind) -> const pallomar::ListNote* {
+    for (const pallomar::ListNote& note : notes.items) {
+      if (note.kind == kind) return &note;
+    }
+    return nullptr;
+  };
+  if (find(K::OlderVersion) != nullptr) {
+    c.File("version line: " + QuotedStart(notes.firstLine) + " is an older version line",
+           Change::OnSave);
   }
   if (file.droppedPhantom) {
     c.File("the file holds no entries; the editor shows one empty entry for it", Change::OnSave);
-    return std::move(c.out);
+    return c.count;
   }
-  if (raw.ignoredTail > 1) {
-    c.File(std::to_string(raw.ignoredTail - 1) +
-               " bytes after an end-of-file mark (Ctrl-Z) are ignored",
+  if (const pallomar::ListNote* tail = find(K::CtrlZTail); tail != nullptr && tail->count > 1) {
+    c.File(
+        std::to_string(tail->count - 1) + " bytes after an end-of-file mark (Ctrl-Z) are ignored",
+        Change::OnSave);
+  }
+  if (find(K::LoneCr) != nullptr) {
+    c.File("a CR inside a line is dropped on reading", Change::OnSave);
+  }
+  if (find(K::NulCut) != nullptr) {
+    c.File("a NUL byte inside a line cuts it short: the rest of the line is dropped on reading",
            Change::OnSave);
   }
-  if (raw.loneCr) c.File("a CR inside a line is dropped on reading", Change::OnSave);
 
   const pallomar::EntryList& list = file.list;
-  const bool rawFits = file.rawFits;
-  std::map<std::string, std::size_t> seen;
+  Duplicates duplicates(list);
+  std::size_t next = 0;  // the next entry note
+  const auto& items = notes.items;
   for (std::size_t i = 0; i < list.Count(); ++i) {
     const std::size_t n = i + 1;
-    const auto path = list.Get(i, pallomar::kPath);
-    const auto params = list.Get(i, pallomar::kParams);
-    const auto folder = list.Get(i, pallomar::kFolder);
-    const auto run = list.Get(i, pallomar::kRunCheck);
-    if (rawFits) {
-      const RawRecord& rec = raw.records[i];
-      if (rec.present < 5) {
-        const bool blank = std::all_of(rec.lines.begin(), rec.lines.begin() + rec.present,
-                                       [](const std::string& l) { return l.empty(); });
-        if (blank && i + 1 == list.Count()) {
-          c.Entry(n, "", "an empty entry made by blank lines at the end of the file",
-                  Change::OnSave);
-          continue;
-        }
-        c.Entry(n, "",
-                "the file ends after line " + std::to_string(rec.present) +
-                    " of this entry's 5; the missing lines read as empty",
-                Change::OnSave);
-      }
-      if (rec.lines[1] == kDummyMarker) {
-        c.Entry(n, "parameters", "the line reads \"$dummy$\", which means none", Change::OnSave);
-      }
-      if (rec.lines[2] == kDummyMarker) {
-        c.Entry(n, "working folder", "the line reads \"$dummy$\", which means none",
-                Change::OnSave);
-      }
-      if (rec.present == 5 && rec.lines[4] != "True" && rec.lines[4] != "False") {
-        c.Entry(n, "running check",
-                Quoted(rec.lines[4]) + " is neither \"True\" nor \"False\"; it reads as off",
-                Change::OnSave);
+    // This entry's notes: a cut or blank record first, then its lines.
+    const std::size_t first = next;
+    while (next < items.size() &&
+           (items[next].entry == pallomar::kWholeFile || items[next].entry <= i)) {
+      ++next;
+    }
+    bool blankTail = false;
+    for (const bool ends : {true, false}) {
+      for (std::size_t k = first; k < next; ++k) {
+        const bool isEnd = items[k].kind == K::CutRecord || items[k].kind == K::BlankTail;
+        if (items[k].entry != i || isEnd != ends) continue;
+        ReportEntryNote(c, items[k]);
+        blankTail = blankTail || items[k].kind == K::BlankTail;
       }
     }
+    if (blankTail) continue;
 
+    const auto path = list.Get(i, pallomar::kPath);
+    const auto folder = list.Get(i, pallomar::kFolder);
     std::string ext;
     if (path.empty()) {
       c.Entry(n, "file to run", "empty; the launcher has nothing to start");
@@ -166,22 +223,38 @@ std::vector<Finding> FindingsFor(const LoadedList& file, const Host& host) {
         c.Entry(n, "file to run", Quoted(path) + " has no extension");
       }
     }
-    if (params != kDummyMarker && ext != ".exe" && ext != ".com") {
+    // What taking the entry out and adding it again would store.
+    pallomar::PanelValues values;
+    bool stateIsNumber = true;
+    try {
+      pallomar::FillFromRow(list, i, values);
+    } catch (const pallomar::EConvertError&) {
+      stateIsNumber = false;
+      values.runCheck = pallomar::RunCheckOn(list.Get(i, pallomar::kRunCheck));
+    }
+    const pallomar::Entry again = pallomar::AddedEntry(values, ext);
+    if (again.params != list.Get(i, pallomar::kParams)) {
       c.Entry(n, "parameters", "given for a file that is not .exe or .com; they are dropped",
               Change::OnReAdd);
     }
-    if (run != "0" && ext != ".exe") {
+    if (pallomar::RunCheckOn(list.Get(i, pallomar::kRunCheck)) &&
+        !pallomar::RunCheckOn(again.runCheck)) {
       c.Entry(n, "running check", "on for a file that is not .exe; it is turned off",
               Change::OnReAdd);
     }
-    CheckWindowState(c, n, list.Get(i, pallomar::kWindowState));
+    const auto state = list.Get(i, pallomar::kWindowState);
+    if (stateIsNumber) {
+      CheckWindowState(c, n, state, again.windowState);
+    } else {
+      c.Entry(n, "window state",
+              Quoted(state) +
+                  " is not a number; the editor reports an error when the entry is taken out "
+                  "or its details are shown");
+    }
 
-    // Windows paths ignore case, so the same program differs only in A-Z.
-    const std::string key = pallomar::Lowered(path) + '\n' + std::string(params);
-    const auto [at, fresh] = seen.emplace(key, n);
-    if (!fresh) {
+    if (const std::size_t earlier = duplicates.Earlier(i)) {
       c.Entry(n, "file to run",
-              "same file to run and parameters as entry " + std::to_string(at->second));
+              "same file to run and parameters as entry " + std::to_string(earlier));
     }
 
     if (host.seesListPaths) {
@@ -195,7 +268,7 @@ std::vector<Finding> FindingsFor(const LoadedList& file, const Host& host) {
       }
     }
   }
-  return std::move(c.out);
+  return c.count;
 }
 
 }  // namespace plwtool

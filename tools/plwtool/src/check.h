@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,10 @@ struct Finding {
   Change change = Change::None;
 };
 
-// The findings for one list that could be read (status Loaded or NotAList).
-std::vector<Finding> FindingsFor(const LoadedList& list, const Host& host);
+// The findings for one list that could be read (status Loaded or NotAList), one at a time in
+// the order of the file, so that a long report is never held whole. Returns how many.
+std::size_t ReportFindings(const LoadedList& list, const Host& host,
+                           const std::function<void(const Finding&)>& report);
 
 // One report line, without the file name and the line end.
 std::string FindingText(const Finding& f);

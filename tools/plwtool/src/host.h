@@ -19,6 +19,10 @@ std::optional<std::string> Utf8ToSjis(std::string_view utf8);
 
 enum class PathKind { Missing, File, Folder };
 
+// What a file named on the command line is: only a regular file is read (a device or a pipe
+// might never end); an absent one is left to the reader, which says why it cannot open it.
+enum class FileKind { Absent, Regular, Other };
+
 struct Host {
   // The tool's own UTF-8 text in the terminal's encoding.
   std::function<std::string(std::string_view utf8)> toTerminal;
@@ -27,6 +31,7 @@ struct Host {
   // Whether the paths inside a list (Windows paths) mean anything here.
   bool seesListPaths = false;
   std::function<PathKind(const std::string& path)> probe;
+  std::function<FileKind(const std::string& path)> fileKind;
 };
 
 // The machine the tool runs on.

@@ -1,6 +1,7 @@
 // Linux and other POSIX hosts: iconv from the C library, a UTF-8 terminal, and no view of the
 // Windows paths a list names.
 #include <iconv.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 
@@ -68,6 +69,11 @@ Host CurrentHost() {
   h.nameToUtf8 = [](std::string_view s) { return std::string(s); };
   h.seesListPaths = false;
   h.probe = [](const std::string&) { return PathKind::Missing; };
+  h.fileKind = [](const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return FileKind::Absent;
+    return S_ISREG(st.st_mode) ? FileKind::Regular : FileKind::Other;
+  };
   return h;
 }
 

@@ -74,6 +74,18 @@ Host CurrentHost() {
     if (attrs == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
     return (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Folder : PathKind::File;
   };
+  h.fileKind = [](const std::string& path) {
+    // Opened without access rights: enough to ask what it is, even for a file in use.
+    const HANDLE f =
+        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return FileKind::Absent;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool disk = GetFileType(f) == FILE_TYPE_DISK && GetFileInformationByHandle(f, &info) &&
+                      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    CloseHandle(f);
+    return disk ? FileKind::Regular : FileKind::Other;
+  };
   return h;
 }
 

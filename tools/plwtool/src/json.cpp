@@ -1,29 +1,24 @@
 #include "json.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 namespace plwtool {
 
-const Json* Json::Find(std::string_view key) const {
-  for (const auto& [k, v] : members) {
-    if (k == key) return &v;
-  }
-  return nullptr;
-}
-
-const char* KindName(Json::Kind kind) {
+const char* KindName(JsonKind kind) {
   switch (kind) {
-    case Json::Kind::Null:
+    case JsonKind::Null:
       return "null";
-    case Json::Kind::Bool:
+    case JsonKind::Bool:
       return "a boolean";
-    case Json::Kind::Number:
+    case JsonKind::Number:
       return "a number";
-    case Json::Kind::String:
+    case JsonKind::String:
       return "a string";
-    case Json::Kind::Array:
+    case JsonKind::Array:
       return "an array";
-    case Json::Kind::Object:
+    case JsonKind::Object:
       return "an object";
   }
   return "a value";
@@ -32,306 +27,366 @@ const char* KindName(Json::Kind kind) {
 namespace {
 
 // Deep enough for any list; shallow enough that hostile input cannot exhaust the stack.
-constexpr int kMaxDepth = 100;
+constexpr std::size_t kMaxDepth = 100;
+constexpr std::size_t kPiece = 64 * 1024;
+// A list of names is searched one by one up to this size, then a set takes over.
+constexpr std::size_t kFewNames = 16;
 
-class Parser {
- public:
-  explicit Parser(std::string_view text) : s_(text) {}
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-  Json Document() {
-    if (s_.substr(0, 3) == "\xEF\xBB\xBF") i_ = 3;  // not a character of the text
-    SkipSpace();
-    Json v = Value(0);
-    SkipSpace();
-    if (i_ < s_.size()) Fail("unexpected text after the JSON value");
-    return v;
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+void AppendUtf8(std::string& out, std::uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
   }
+}
 
- private:
-  [[noreturn]] void Fail(const std::string& message) const { throw JsonError(pos_, message); }
-
-  // Moves over `n` bytes, counting lines and characters (UTF-8 continuation bytes do not
-  // start a character).
-  void Advance(std::size_t n) {
-    for (; n > 0 && i_ < s_.size(); --n, ++i_) {
-      const auto c = static_cast<unsigned char>(s_[i_]);
-      if (c == '\n') {
-        ++pos_.line;
-        pos_.column = 1;
-      } else if ((c & 0xC0) != 0x80) {
-        ++pos_.column;
-      }
-    }
+// Length of the well-formed UTF-8 sequence whose bytes `at(0)`, `at(1)`, ... give, or 0.
+template <typename At>
+std::size_t Utf8SequenceLength(At at) {
+  const unsigned c = at(0);
+  const auto cont = [&](std::size_t k) { return (at(k) & 0xC0u) == 0x80u; };
+  if (c >= 0xC2 && c <= 0xDF) return cont(1) ? 2 : 0;
+  if (c >= 0xE0 && c <= 0xEF) {
+    if (!cont(1) || !cont(2)) return 0;
+    if (c == 0xE0 && at(1) < 0xA0) return 0;   // overlong
+    if (c == 0xED && at(1) >= 0xA0) return 0;  // surrogate
+    return 3;
   }
-
-  bool AtEnd() const { return i_ >= s_.size(); }
-  char Peek() const { return AtEnd() ? '\0' : s_[i_]; }
-
-  void SkipSpace() {
-    while (!AtEnd() && (Peek() == ' ' || Peek() == '\t' || Peek() == '\n' || Peek() == '\r')) {
-      Advance(1);
-    }
+  if (c >= 0xF0 && c <= 0xF4) {
+    if (!cont(1) || !cont(2) || !cont(3)) return 0;
+    if (c == 0xF0 && at(1) < 0x90) return 0;
+    if (c == 0xF4 && at(1) >= 0x90) return 0;
+    return 4;
   }
-
-  void Expect(std::string_view word) {
-    if (s_.substr(i_, word.size()) != word) Fail("unknown word; expected a JSON value");
-    Advance(word.size());
-  }
-
-  Json Value(int depth) {
-    if (depth > kMaxDepth) Fail("nested too deeply");
-    Json v;
-    v.pos = pos_;
-    if (AtEnd()) Fail("unexpected end of the text; expected a value");
-    switch (Peek()) {
-      case '{':
-        Object(v, depth);
-        break;
-      case '[':
-        Array(v, depth);
-        break;
-      case '"':
-        v.kind = Json::Kind::String;
-        v.text = String();
-        break;
-      case 't':
-        Expect("true");
-        v.kind = Json::Kind::Bool;
-        v.boolean = true;
-        break;
-      case 'f':
-        Expect("false");
-        v.kind = Json::Kind::Bool;
-        break;
-      case 'n':
-        Expect("null");
-        break;
-      default:
-        if (Peek() == '-' || (Peek() >= '0' && Peek() <= '9')) {
-          v.kind = Json::Kind::Number;
-          v.text = Number();
-        } else {
-          Fail("unexpected character; expected a value");
-        }
-    }
-    return v;
-  }
-
-  void Object(Json& v, int depth) {
-    v.kind = Json::Kind::Object;
-    Advance(1);
-    SkipSpace();
-    if (Peek() == '}') {
-      Advance(1);
-      return;
-    }
-    for (;;) {
-      SkipSpace();
-      if (Peek() != '"') Fail("expected a member name in double quotes");
-      const TextPos keyPos = pos_;
-      std::string key = String();
-      if (v.Find(key) != nullptr) throw JsonError(keyPos, "duplicate member \"" + key + "\"");
-      SkipSpace();
-      if (Peek() != ':') Fail("expected ':' after the member name");
-      Advance(1);
-      SkipSpace();
-      Json member = Value(depth + 1);
-      v.members.emplace_back(std::move(key), std::move(member));
-      SkipSpace();
-      if (Peek() == ',') {
-        Advance(1);
-        continue;
-      }
-      if (Peek() == '}') {
-        Advance(1);
-        return;
-      }
-      Fail("expected ',' or '}' after a member");
-    }
-  }
-
-  void Array(Json& v, int depth) {
-    v.kind = Json::Kind::Array;
-    Advance(1);
-    SkipSpace();
-    if (Peek() == ']') {
-      Advance(1);
-      return;
-    }
-    for (;;) {
-      SkipSpace();
-      v.items.push_back(Value(depth + 1));
-      SkipSpace();
-      if (Peek() == ',') {
-        Advance(1);
-        continue;
-      }
-      if (Peek() == ']') {
-        Advance(1);
-        return;
-      }
-      Fail("expected ',' or ']' after an array element");
-    }
-  }
-
-  std::string Number() {
-    const std::size_t start = i_;
-    if (Peek() == '-') Advance(1);
-    if (Peek() == '0') {
-      Advance(1);
-    } else if (Peek() >= '1' && Peek() <= '9') {
-      while (Peek() >= '0' && Peek() <= '9') Advance(1);
-    } else {
-      Fail("malformed number");
-    }
-    if (Peek() == '.') {
-      Advance(1);
-      if (!(Peek() >= '0' && Peek() <= '9')) Fail("malformed number");
-      while (Peek() >= '0' && Peek() <= '9') Advance(1);
-    }
-    if (Peek() == 'e' || Peek() == 'E') {
-      Advance(1);
-      if (Peek() == '+' || Peek() == '-') Advance(1);
-      if (!(Peek() >= '0' && Peek() <= '9')) Fail("malformed number");
-      while (Peek() >= '0' && Peek() <= '9') Advance(1);
-    }
-    return std::string(s_.substr(start, i_ - start));
-  }
-
-  static int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  }
-
-  std::uint32_t Hex4() {
-    std::uint32_t v = 0;
-    for (int k = 0; k < 4; ++k) {
-      const int d = HexDigit(Peek());
-      if (d < 0) Fail("expected four hexadecimal digits after \\u");
-      v = v * 16 + static_cast<std::uint32_t>(d);
-      Advance(1);
-    }
-    return v;
-  }
-
-  static void AppendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-
-  // Length of the well-formed UTF-8 sequence at i_, or 0.
-  std::size_t Utf8Length() const {
-    const auto at = [&](std::size_t k) {
-      return i_ + k < s_.size() ? static_cast<unsigned char>(s_[i_ + k]) : 0u;
-    };
-    const unsigned c = at(0);
-    const auto cont = [&](std::size_t k) { return (at(k) & 0xC0u) == 0x80u; };
-    if (c >= 0xC2 && c <= 0xDF) return cont(1) ? 2 : 0;
-    if (c >= 0xE0 && c <= 0xEF) {
-      if (!cont(1) || !cont(2)) return 0;
-      if (c == 0xE0 && at(1) < 0xA0) return 0;   // overlong
-      if (c == 0xED && at(1) >= 0xA0) return 0;  // surrogate
-      return 3;
-    }
-    if (c >= 0xF0 && c <= 0xF4) {
-      if (!cont(1) || !cont(2) || !cont(3)) return 0;
-      if (c == 0xF0 && at(1) < 0x90) return 0;
-      if (c == 0xF4 && at(1) >= 0x90) return 0;
-      return 4;
-    }
-    return 0;
-  }
-
-  std::string String() {
-    Advance(1);
-    std::string out;
-    for (;;) {
-      if (AtEnd()) Fail("unterminated string");
-      const auto c = static_cast<unsigned char>(Peek());
-      if (c == '"') {
-        Advance(1);
-        return out;
-      }
-      if (c < 0x20) Fail("control character in a string; write it as an escape such as \\n");
-      if (c == '\\') {
-        Advance(1);
-        const char e = Peek();
-        switch (e) {
-          case '"':
-          case '\\':
-          case '/':
-            out += e;
-            break;
-          case 'b':
-            out += '\b';
-            break;
-          case 'f':
-            out += '\f';
-            break;
-          case 'n':
-            out += '\n';
-            break;
-          case 'r':
-            out += '\r';
-            break;
-          case 't':
-            out += '\t';
-            break;
-          case 'u': {
-            Advance(1);
-            std::uint32_t cp = Hex4();
-            if (cp >= 0xDC00 && cp <= 0xDFFF) Fail("lone low surrogate in \\u escape");
-            if (cp >= 0xD800 && cp <= 0xDBFF) {
-              if (s_.substr(i_, 2) != "\\u") Fail("high surrogate without its low surrogate");
-              Advance(2);
-              const std::uint32_t lo = Hex4();
-              if (lo < 0xDC00 || lo > 0xDFFF) Fail("high surrogate without its low surrogate");
-              cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
-            }
-            AppendUtf8(out, cp);
-            continue;
-          }
-          default:
-            Fail("unknown escape in a string");
-        }
-        Advance(1);
-        continue;
-      }
-      if (c < 0x80) {
-        out += static_cast<char>(c);
-        Advance(1);
-        continue;
-      }
-      const std::size_t n = Utf8Length();
-      if (n == 0) Fail("invalid UTF-8 in a string");
-      out.append(s_.substr(i_, n));
-      Advance(n);
-    }
-  }
-
-  std::string_view s_;
-  std::size_t i_ = 0;
-  TextPos pos_;
-};
+  return 0;
+}
 
 }  // namespace
 
-Json ParseJson(std::string_view text) { return Parser(text).Document(); }
+JsonReader::JsonReader(std::istream& in) : in_(in), buf_(2 * kPiece) {
+  Fill(3);
+  if (end_ - at_ >= 3 && std::memcmp(buf_.data() + at_, "\xEF\xBB\xBF", 3) == 0) {
+    at_ += 3;  // not a character of the text
+  }
+}
+
+void JsonReader::Fill(std::size_t n) {
+  while (end_ - at_ < n && !eof_) {
+    if (at_ != 0) {
+      std::memmove(buf_.data(), buf_.data() + at_, end_ - at_);
+      end_ -= at_;
+      at_ = 0;
+    }
+    in_.read(buf_.data() + end_, static_cast<std::streamsize>(buf_.size() - end_));
+    const auto got = static_cast<std::size_t>(in_.gcount());
+    end_ += got;
+    if (in_.bad()) Fail("the input could not be read");
+    if (got == 0) eof_ = true;
+  }
+}
+
+char JsonReader::At(std::size_t k) {
+  Fill(k + 1);
+  return at_ + k < end_ ? buf_[at_ + k] : '\0';
+}
+
+bool JsonReader::AtEnd() {
+  Fill(1);
+  return at_ >= end_;
+}
+
+// Moves over `n` bytes, counting lines and characters (UTF-8 continuation bytes do not start
+// a character).
+void JsonReader::Advance(std::size_t n) {
+  for (; n > 0 && !AtEnd(); --n, ++at_) {
+    const auto c = static_cast<unsigned char>(buf_[at_]);
+    if (c == '\n') {
+      ++pos_.line;
+      pos_.column = 1;
+    } else if ((c & 0xC0) != 0x80) {
+      ++pos_.column;
+    }
+  }
+}
+
+void JsonReader::SkipSpace() {
+  for (;;) {
+    const char c = At(0);
+    if (c != ' ' && c != '\t' && c != '\n' && c != '\r') return;
+    Advance(1);
+  }
+}
+
+void JsonReader::Expect(std::string_view word) {
+  for (std::size_t k = 0; k < word.size(); ++k) {
+    if (At(k) != word[k]) Fail("unknown word; expected a JSON value");
+  }
+  Advance(word.size());
+}
+
+JsonKind JsonReader::Peek() {
+  SkipSpace();
+  if (depth_ > kMaxDepth) Fail("nested too deeply");
+  if (AtEnd()) Fail("unexpected end of the text; expected a value");
+  const char c = At(0);
+  switch (c) {
+    case '{':
+      return JsonKind::Object;
+    case '[':
+      return JsonKind::Array;
+    case '"':
+      return JsonKind::String;
+    case 't':
+    case 'f':
+      return JsonKind::Bool;
+    case 'n':
+      return JsonKind::Null;
+    default:
+      if (c == '-' || IsDigit(c)) return JsonKind::Number;
+      Fail("unexpected character; expected a value");
+  }
+}
+
+void JsonReader::BeginObject() {
+  if (Peek() != JsonKind::Object) Fail("expected an object");
+  Advance(1);
+  if (open_.size() == depth_) open_.emplace_back();
+  Open& open = open_[depth_++];
+  open.object = true;
+  open.first = true;
+  open.few.clear();
+  open.many.clear();
+}
+
+void JsonReader::Remember(Open& open, std::string name, TextPos where) {
+  const auto duplicate = [&] {
+    throw JsonError(where, "duplicate member \"" + ShownUtf8(name) + "\"");
+  };
+  if (open.many.empty() && open.few.size() < kFewNames) {
+    if (std::find(open.few.begin(), open.few.end(), name) != open.few.end()) duplicate();
+    open.few.push_back(std::move(name));
+    return;
+  }
+  if (open.many.empty()) {
+    for (std::string& n : open.few) open.many.insert(std::move(n));
+    open.few.clear();
+  }
+  if (!open.many.insert(name).second) duplicate();
+}
+
+bool JsonReader::NextMember(std::string& name) {
+  Open& open = open_[depth_ - 1];
+  SkipSpace();
+  if (open.first) {
+    open.first = false;
+    if (At(0) == '}') {
+      Advance(1);
+      --depth_;
+      return false;
+    }
+  } else if (At(0) == ',') {
+    Advance(1);
+    SkipSpace();
+  } else if (At(0) == '}') {
+    Advance(1);
+    --depth_;
+    return false;
+  } else {
+    Fail("expected ',' or '}' after a member");
+  }
+  if (At(0) != '"') Fail("expected a member name in double quotes");
+  const TextPos where = pos_;
+  name = String();
+  Remember(open, name, where);
+  SkipSpace();
+  if (At(0) != ':') Fail("expected ':' after the member name");
+  Advance(1);
+  return true;
+}
+
+void JsonReader::BeginArray() {
+  if (Peek() != JsonKind::Array) Fail("expected an array");
+  Advance(1);
+  if (open_.size() == depth_) open_.emplace_back();
+  Open& open = open_[depth_++];
+  open.object = false;
+  open.first = true;
+}
+
+bool JsonReader::NextItem() {
+  Open& open = open_[depth_ - 1];
+  SkipSpace();
+  if (At(0) == ']') {
+    Advance(1);
+    --depth_;
+    return false;
+  }
+  if (open.first) {
+    open.first = false;
+    return true;
+  }
+  if (At(0) != ',') Fail("expected ',' or ']' after an array element");
+  Advance(1);
+  return true;
+}
+
+bool JsonReader::Bool() {
+  if (At(0) == 't') {
+    Expect("true");
+    return true;
+  }
+  Expect("false");
+  return false;
+}
+
+void JsonReader::Null() { Expect("null"); }
+
+std::string JsonReader::Number() {
+  std::string out;
+  const auto take = [&] {
+    out += At(0);
+    Advance(1);
+  };
+  const auto digits = [&] {
+    while (IsDigit(At(0))) take();
+  };
+  if (At(0) == '-') take();
+  if (At(0) == '0') {
+    take();
+  } else if (At(0) >= '1' && At(0) <= '9') {
+    digits();
+  } else {
+    Fail("malformed number");
+  }
+  if (At(0) == '.') {
+    take();
+    if (!IsDigit(At(0))) Fail("malformed number");
+    digits();
+  }
+  if (At(0) == 'e' || At(0) == 'E') {
+    take();
+    if (At(0) == '+' || At(0) == '-') take();
+    if (!IsDigit(At(0))) Fail("malformed number");
+    digits();
+  }
+  return out;
+}
+
+std::uint32_t JsonReader::Hex4() {
+  std::uint32_t v = 0;
+  for (int k = 0; k < 4; ++k) {
+    const int d = HexDigit(At(0));
+    if (d < 0) Fail("expected four hexadecimal digits after \\u");
+    v = v * 16 + static_cast<std::uint32_t>(d);
+    Advance(1);
+  }
+  return v;
+}
+
+std::size_t JsonReader::Utf8Length() {
+  return Utf8SequenceLength([&](std::size_t k) { return static_cast<unsigned char>(At(k)); });
+}
+
+std::string JsonReader::String() {
+  if (At(0) != '"') Fail("expected a string");
+  Advance(1);
+  std::string out;
+  for (;;) {
+    // Plain printable ASCII goes over in runs: one column per byte, no line ends.
+    Fill(1);
+    std::size_t run = 0;
+    while (at_ + run < end_) {
+      const auto c = static_cast<unsigned char>(buf_[at_ + run]);
+      if (c < 0x20 || c >= 0x80 || c == '"' || c == '\\') break;
+      ++run;
+    }
+    if (run != 0) {
+      out.append(buf_.data() + at_, run);
+      at_ += run;
+      pos_.column += run;
+      continue;
+    }
+    if (AtEnd()) Fail("unterminated string");
+    const auto c = static_cast<unsigned char>(At(0));
+    if (c == '"') {
+      Advance(1);
+      return out;
+    }
+    if (c < 0x20) Fail("control character in a string; write it as an escape such as \\n");
+    if (c == '\\') {
+      Advance(1);
+      const char e = At(0);
+      switch (e) {
+        case '"':
+        case '\\':
+        case '/':
+          out += e;
+          break;
+        case 'b':
+          out += '\b';
+          break;
+        case 'f':
+          out += '\f';
+          break;
+        case 'n':
+          out += '\n';
+          break;
+        case 'r':
+          out += '\r';
+          break;
+        case 't':
+          out += '\t';
+          break;
+        case 'u': {
+          Advance(1);
+          std::uint32_t cp = Hex4();
+          if (cp >= 0xDC00 && cp <= 0xDFFF) Fail("lone low surrogate in \\u escape");
+          if (cp >= 0xD800 && cp <= 0xDBFF) {
+            if (At(0) != '\\' || At(1) != 'u') Fail("high surrogate without its low surrogate");
+            Advance(2);
+            const std::uint32_t lo = Hex4();
+            if (lo < 0xDC00 || lo > 0xDFFF) Fail("high surrogate without its low surrogate");
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
+          }
+          AppendUtf8(out, cp);
+          continue;
+        }
+        default:
+          Fail("unknown escape in a string");
+      }
+      Advance(1);
+      continue;
+    }
+    const std::size_t n = Utf8Length();
+    if (n == 0) Fail("invalid UTF-8 in a string");
+    for (std::size_t k = 0; k < n; ++k) out += At(k);
+    Advance(n);
+  }
+}
+
+void JsonReader::Finish() {
+  SkipSpace();
+  if (!AtEnd()) Fail("unexpected text after the JSON value");
+}
 
 void AppendJsonString(std::string& out, std::string_view utf8) {
   static const char kHex[] = "0123456789abcdef";
@@ -365,6 +420,34 @@ void AppendJsonString(std::string& out, std::string_view utf8) {
     }
   }
   out += '"';
+}
+
+std::string ShownUtf8(std::string_view utf8) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    std::size_t n = 1;
+    bool shown = c >= 0x20 && c != 0x7F;
+    if (c >= 0x80) {
+      n = Utf8SequenceLength([&](std::size_t k) {
+        return i + k < utf8.size() ? static_cast<unsigned char>(utf8[i + k]) : 0u;
+      });
+      // U+0080..U+009F are control characters too.
+      shown = n != 0 && !(c == 0xC2 && static_cast<unsigned char>(utf8[i + 1]) < 0xA0);
+      if (!shown) n = 1;
+    }
+    if (shown) {
+      out.append(utf8.substr(i, n));
+    } else {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+    }
+    i += n;
+  }
+  return out;
 }
 
 }  // namespace plwtool

@@ -1,12 +1,15 @@
-// A small JSON reader and writer: enough for the list form, with the position of every value
-// so that errors can say where they are.
+// A small streaming JSON reader and a string writer: enough for the list form. The reader
+// pulls one value at a time from a stream, so a document of any size takes a fixed buffer,
+// and knows the position of every value so that errors can say where they are.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <istream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <utility>
+#include <unordered_set>
 #include <vector>
 
 namespace plwtool {
@@ -25,26 +28,74 @@ class JsonError : public std::runtime_error {
   TextPos pos_;
 };
 
-struct Json {
-  enum class Kind { Null, Bool, Number, String, Array, Object };
-  Kind kind = Kind::Null;
-  bool boolean = false;
-  std::string text;  // a string's UTF-8, or a number as written
-  std::vector<Json> items;
-  std::vector<std::pair<std::string, Json>> members;  // in the order written
-  TextPos pos;
+enum class JsonKind { Null, Bool, Number, String, Array, Object };
 
-  // The member called `key`, or nullptr.
-  const Json* Find(std::string_view key) const;
+const char* KindName(JsonKind kind);
+
+// Reads one JSON text (RFC 8259; a leading UTF-8 byte-order mark is skipped). Every call
+// raises JsonError for malformed input, invalid UTF-8, a duplicate member name, nesting
+// deeper than 100, or input that could not be read.
+class JsonReader {
+ public:
+  explicit JsonReader(std::istream& in);
+
+  // The kind of the next value, from its first character; Pos() is then where it starts.
+  JsonKind Peek();
+  TextPos Pos() const { return pos_; }
+
+  // After Peek() gave Object: enters it. NextMember reads the next member's name and its ':'
+  // and is false (the object left) at its '}'.
+  void BeginObject();
+  bool NextMember(std::string& name);
+  // After Peek() gave Array: enters it. NextItem is false (the array left) at its ']'.
+  void BeginArray();
+  bool NextItem();
+
+  std::string String();
+  bool Bool();
+  void Null();
+  std::string Number();
+
+  // Only white space may follow the value.
+  void Finish();
+
+ private:
+  struct Open {
+    bool object;
+    bool first = true;
+    // Member names seen so far: a few in a list, many in a set, so that the duplicate check
+    // stays linear however many members an object has.
+    std::vector<std::string> few;
+    std::unordered_set<std::string> many;
+  };
+
+  [[noreturn]] void Fail(const std::string& message) const { throw JsonError(pos_, message); }
+  // Makes `n` bytes from the read position available when the input holds them.
+  void Fill(std::size_t n);
+  char At(std::size_t k);
+  bool AtEnd();
+  void Advance(std::size_t n);
+  void SkipSpace();
+  void Expect(std::string_view word);
+  std::uint32_t Hex4();
+  std::size_t Utf8Length();
+  void Remember(Open& open, std::string name, TextPos where);
+
+  std::istream& in_;
+  std::vector<char> buf_;
+  std::size_t at_ = 0;
+  std::size_t end_ = 0;
+  bool eof_ = false;
+  TextPos pos_;
+  std::vector<Open> open_;
+  std::size_t depth_ = 0;
 };
-
-const char* KindName(Json::Kind kind);
-
-// Parses one JSON text (RFC 8259; a leading UTF-8 byte-order mark is skipped). Raises
-// JsonError for malformed input, invalid UTF-8, duplicate keys and nesting deeper than 100.
-Json ParseJson(std::string_view text);
 
 // Appends `utf8` as a JSON string literal (quotes, backslash and control characters escaped).
 void AppendJsonString(std::string& out, std::string_view utf8);
+
+// A UTF-8 text as it may be shown on a terminal: control characters (C0, DEL, C1) and bytes
+// that are not UTF-8 as \xHH, so that no text can send escape sequences.
+std::string ShownUtf8(std::string_view utf8);
 
 }  // namespace plwtool

@@ -1,7 +1,10 @@
 #include "list_form.h"
 
 #include <cstdint>
+#include <ostream>
 
+#include "entrylist/list_parse.h"
+#include "entrylist/model.h"
 #include "host.h"
 
 namespace plwtool {
@@ -16,6 +19,23 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 void AppendHexByte(std::string& out, unsigned char c) {
   out += kHexDigits[c >> 4];
   out += kHexDigits[c & 0xF];
+}
+
+bool IsAscii(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+// Both conversions leave ASCII as it is (0x5C and 0x7E included), so most texts skip them.
+std::optional<std::string> ToUtf8(std::string_view sjis) {
+  if (IsAscii(sjis)) return std::string(sjis);
+  return SjisToUtf8(sjis);
+}
+std::optional<std::string> ToSjis(std::string_view utf8) {
+  if (IsAscii(utf8)) return std::string(utf8);
+  return Utf8ToSjis(utf8);
 }
 
 bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
@@ -35,7 +55,7 @@ bool HasC1Control(std::string_view utf8) {
 // A text field: a string when the bytes are Shift-JIS that converts back to the same bytes,
 // else an object holding the bytes in hexadecimal.
 void AppendText(std::string& out, std::string_view sjis) {
-  if (const auto utf8 = SjisToUtf8(sjis)) {
+  if (const auto utf8 = ToUtf8(sjis)) {
     AppendJsonString(out, *utf8);
     return;
   }
@@ -68,34 +88,33 @@ std::string Shown(std::string_view sjis) { return sjis == kDummyMarker ? "" : Di
 // ---- reading the form ----
 
 std::string FieldName(const std::string& parent, std::string_view key) {
-  return parent.empty() ? std::string(key) : parent + "." + std::string(key);
+  const std::string shown = ShownUtf8(key);
+  return parent.empty() ? shown : parent + "." + shown;
 }
 
-[[noreturn]] void Wrong(const Json& v, const std::string& field, const std::string& message) {
-  throw FormError(v.pos, field, message);
+[[noreturn]] void Wrong(TextPos pos, const std::string& field, const std::string& message) {
+  throw FormError(pos, field, message);
 }
 
-void RequireKind(const Json& v, Json::Kind kind, const std::string& field) {
-  if (v.kind != kind) {
-    Wrong(v, field, std::string("expected ") + KindName(kind) + ", found " + KindName(v.kind));
-  }
+[[noreturn]] void WrongKind(TextPos pos, const std::string& field, const char* expected,
+                            JsonKind found) {
+  Wrong(pos, field, std::string("expected ") + expected + ", found " + KindName(found));
 }
 
-void OnlyKnownMembers(const Json& obj, std::initializer_list<std::string_view> known,
-                      const std::string& parent) {
-  for (const auto& [key, value] : obj.members) {
-    bool ok = false;
-    for (const auto k : known) ok = ok || key == k;
-    if (!ok) Wrong(value, FieldName(parent, key), "unknown member \"" + key + "\"");
-  }
+// The value at the reader is of `kind`; its position is where it starts.
+TextPos Require(JsonReader& r, JsonKind kind, const std::string& field) {
+  const JsonKind found = r.Peek();
+  if (found != kind) WrongKind(r.Pos(), field, KindName(kind), found);
+  return r.Pos();
 }
 
-const Json& Required(const Json& obj, std::string_view key, const std::string& parent) {
-  const Json* v = obj.Find(key);
-  if (v == nullptr) {
-    Wrong(obj, FieldName(parent, key), "missing member \"" + std::string(key) + "\"");
-  }
-  return *v;
+[[noreturn]] void UnknownMember(JsonReader& r, const std::string& parent, const std::string& key) {
+  r.Peek();
+  Wrong(r.Pos(), FieldName(parent, key), "unknown member \"" + ShownUtf8(key) + "\"");
+}
+
+[[noreturn]] void Missing(TextPos objectPos, const std::string& parent, std::string_view key) {
+  Wrong(objectPos, FieldName(parent, key), "missing member \"" + std::string(key) + "\"");
 }
 
 // The first character of `utf8` that has no Shift-JIS form, as U+XXXX.
@@ -105,7 +124,7 @@ std::string Unmappable(std::string_view utf8) {
     const auto c = static_cast<unsigned char>(utf8[i]);
     const std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
     const auto ch = utf8.substr(i, n);
-    if (!Utf8ToSjis(ch)) {
+    if (!ToSjis(ch)) {
       std::uint32_t cp = n == 1 ? c : c & (0xFFu >> (n + 1));
       for (std::size_t k = 1; k < n && k < ch.size(); ++k) {
         cp = (cp << 6) | (static_cast<unsigned char>(ch[k]) & 0x3Fu);
@@ -130,54 +149,120 @@ int HexValue(char c) {
   return -1;
 }
 
-std::string TextField(const Json& v, const std::string& field, bool isPath) {
+// What a text field may hold so that the list file gives it back as it is.
+enum class TextRole { Plain, LaterPath };
+
+std::string TextField(JsonReader& r, const std::string& field, TextRole role) {
+  const JsonKind kind = r.Peek();
+  const TextPos pos = r.Pos();
   std::string bytes;
-  if (v.kind == Json::Kind::String) {
-    auto sjis = Utf8ToSjis(v.text);
-    if (!sjis) Wrong(v, field, "the character " + Unmappable(v.text) + " has no Shift-JIS form");
+  if (kind == JsonKind::String) {
+    const std::string text = r.String();
+    auto sjis = ToSjis(text);
+    if (!sjis) Wrong(pos, field, "the character " + Unmappable(text) + " has no Shift-JIS form");
     bytes = std::move(*sjis);
-  } else if (v.kind == Json::Kind::Object) {
-    OnlyKnownMembers(v, {"hex"}, field);
-    const Json& hex = Required(v, "hex", field);
+  } else if (kind == JsonKind::Object) {
+    r.BeginObject();
+    bool seen = false;
+    std::string key;
     const std::string hexField = field + ".hex";
-    RequireKind(hex, Json::Kind::String, hexField);
-    if (hex.text.size() % 2 != 0) Wrong(hex, hexField, "odd number of hexadecimal digits");
-    for (std::size_t i = 0; i < hex.text.size(); i += 2) {
-      const int hi = HexValue(hex.text[i]);
-      const int lo = HexValue(hex.text[i + 1]);
-      if (hi < 0 || lo < 0) Wrong(hex, hexField, "expected hexadecimal digits (0-9, A-F)");
-      bytes += static_cast<char>(hi * 16 + lo);
+    while (r.NextMember(key)) {
+      if (key != "hex") UnknownMember(r, field, key);
+      const TextPos hexPos = Require(r, JsonKind::String, hexField);
+      const std::string hex = r.String();
+      seen = true;
+      if (hex.size() % 2 != 0) Wrong(hexPos, hexField, "odd number of hexadecimal digits");
+      for (std::size_t i = 0; i < hex.size(); i += 2) {
+        const int hi = HexValue(hex[i]);
+        const int lo = HexValue(hex[i + 1]);
+        if (hi < 0 || lo < 0) Wrong(hexPos, hexField, "expected hexadecimal digits (0-9, A-F)");
+        bytes += static_cast<char>(hi * 16 + lo);
+      }
     }
+    if (!seen) Missing(pos, field, "hex");
   } else {
-    Wrong(v, field, std::string("expected a string or {\"hex\": ...}, found ") + KindName(v.kind));
+    WrongKind(pos, field, "a string or {\"hex\": ...}", kind);
   }
   // The writer stores values as they are: these bytes would break the file's lines.
   if (bytes.find_first_of("\r\n") != std::string::npos) {
-    Wrong(v, field, "contains a line break (CR or LF), which a list file cannot hold");
+    Wrong(pos, field, "contains a line break (CR or LF), which a list file cannot hold");
   }
   if (bytes.find('\0') != std::string::npos) {
-    Wrong(v, field, "contains a NUL character, which a list file cannot hold");
+    Wrong(pos, field, "contains a NUL character, which a list file cannot hold");
   }
-  if (isPath && !bytes.empty() && bytes[0] == '\x1A') {
-    Wrong(v, field, "begins with Ctrl-Z (0x1A), which would end the list there");
+  // The reader tests for the end of the file only between records, so only a later record's
+  // path is cut off by a Ctrl-Z at its start.
+  if (role == TextRole::LaterPath && !bytes.empty() && bytes[0] == '\x1A') {
+    Wrong(pos, field, "begins with Ctrl-Z (0x1A), which would end the list there");
   }
   return bytes;
 }
 
-std::string OptionalTextField(const Json* v, const std::string& field) {
-  if (v == nullptr || v->kind == Json::Kind::Null) return std::string(kDummyMarker);
-  std::string bytes = TextField(*v, field, false);
+std::string OptionalTextField(JsonReader& r, const std::string& field) {
+  if (r.Peek() == JsonKind::Null) {
+    r.Null();
+    return std::string(kDummyMarker);
+  }
+  std::string bytes = TextField(r, field, TextRole::Plain);
   // The writer stores an empty value as an empty line, which reads back as none.
   return bytes.empty() ? std::string(kDummyMarker) : bytes;
 }
 
+void ReadEntry(JsonReader& r, std::size_t index, EntryList& list) {
+  const std::string name = "entries[" + std::to_string(index) + "]";
+  const TextPos pos = Require(r, JsonKind::Object, name);
+  r.BeginObject();
+  pallomar::Entry e;
+  e.params = kDummyMarker;
+  e.folder = kDummyMarker;
+  bool path = false, state = false, run = false;
+  std::string key;
+  while (r.NextMember(key)) {
+    if (key == "path") {
+      e.path = TextField(r, name + ".path", index == 0 ? TextRole::Plain : TextRole::LaterPath);
+      path = true;
+    } else if (key == "params") {
+      e.params = OptionalTextField(r, name + ".params");
+    } else if (key == "folder") {
+      e.folder = OptionalTextField(r, name + ".folder");
+    } else if (key == "windowState") {
+      e.windowState = TextField(r, name + ".windowState", TextRole::Plain);
+      state = true;
+    } else if (key == "runCheck") {
+      Require(r, JsonKind::Bool, name + ".runCheck");
+      e.runCheck = r.Bool() ? "1" : "0";
+      run = true;
+    } else {
+      UnknownMember(r, name, key);
+    }
+  }
+  if (!path) Missing(pos, name, "path");
+  if (!state) Missing(pos, name, "windowState");
+  if (!run) Missing(pos, name, "runCheck");
+  list.Append(e);
+}
+
 }  // namespace
+
+bool Output::Flush() {
+  if (!text_.empty()) {
+    if (convert_) {
+      const std::string converted = convert_(text_);
+      out_.write(converted.data(), static_cast<std::streamsize>(converted.size()));
+    } else {
+      out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
+    }
+    text_.clear();
+  }
+  out_.flush();
+  return static_cast<bool>(out_);
+}
 
 std::string DisplayText(std::string_view sjis) {
   bool plain = true;
   for (const char c : sjis) plain = plain && !IsControl(static_cast<unsigned char>(c));
   if (plain) {
-    if (auto utf8 = SjisToUtf8(sjis); utf8 && !HasC1Control(*utf8)) return std::move(*utf8);
+    if (auto utf8 = ToUtf8(sjis); utf8 && !HasC1Control(*utf8)) return std::move(*utf8);
   }
   std::string out;
   std::size_t i = 0;
@@ -185,7 +270,7 @@ std::string DisplayText(std::string_view sjis) {
     const auto c = static_cast<unsigned char>(sjis[i]);
     const std::size_t n = (IsLead(c) && i + 1 < sjis.size()) ? 2 : 1;
     if (!IsControl(c)) {
-      if (const auto utf8 = SjisToUtf8(sjis.substr(i, n)); utf8 && !HasC1Control(*utf8)) {
+      if (const auto utf8 = ToUtf8(sjis.substr(i, n)); utf8 && !HasC1Control(*utf8)) {
         out += *utf8;
         i += n;
         continue;
@@ -199,75 +284,84 @@ std::string DisplayText(std::string_view sjis) {
   return out;
 }
 
-std::string ListToJson(const EntryList& list, std::string_view version) {
-  std::string out = "{\n  \"format\": ";
-  AppendJsonString(out, kFormatName);
-  out += ",\n  \"version\": ";
-  AppendText(out, version);
-  out += ",\n  \"entries\": [";
-  for (std::size_t i = 0; i < list.Count(); ++i) {
-    out += i == 0 ? "\n" : ",\n";
-    out += "    {\n      \"path\": ";
-    AppendText(out, list.Get(i, pallomar::kPath));
-    out += ",\n      \"params\": ";
-    AppendOptionalText(out, list.Get(i, pallomar::kParams));
-    out += ",\n      \"folder\": ";
-    AppendOptionalText(out, list.Get(i, pallomar::kFolder));
-    out += ",\n      \"windowState\": ";
-    AppendText(out, list.Get(i, pallomar::kWindowState));
-    out += ",\n      \"runCheck\": ";
-    out += list.Get(i, pallomar::kRunCheck) == "0" ? "false" : "true";
-    out += "\n    }";
+std::string QuotedStart(std::string_view sjis, std::size_t chars) {
+  std::size_t i = 0;
+  for (std::size_t n = 0; n < chars && i < sjis.size(); ++n) {
+    i += (IsLead(static_cast<unsigned char>(sjis[i])) && i + 1 < sjis.size()) ? 2 : 1;
   }
-  out += list.Count() == 0 ? "]\n}\n" : "\n  ]\n}\n";
-  return out;
+  return "\"" + DisplayText(sjis.substr(0, i)) + (i < sjis.size() ? "\"..." : "\"");
 }
 
-std::string ListToCsv(const EntryList& list) {
-  std::string out = "number,path,params,folder,windowState,runCheck\r\n";
+void WriteListJson(const EntryList& list, std::string_view version, Output& out) {
+  std::string& o = out.Text();
+  o += "{\n  \"format\": ";
+  AppendJsonString(o, kFormatName);
+  o += ",\n  \"version\": ";
+  AppendText(o, version);
+  o += ",\n  \"entries\": [";
   for (std::size_t i = 0; i < list.Count(); ++i) {
-    out += std::to_string(i + 1);
-    out += ',' + CsvField(DisplayText(list.Get(i, pallomar::kPath)));
-    out += ',' + CsvField(Shown(list.Get(i, pallomar::kParams)));
-    out += ',' + CsvField(Shown(list.Get(i, pallomar::kFolder)));
-    out += ',' + CsvField(DisplayText(list.Get(i, pallomar::kWindowState)));
-    out += list.Get(i, pallomar::kRunCheck) == "0" ? ",false\r\n" : ",true\r\n";
+    o += i == 0 ? "\n" : ",\n";
+    o += "    {\n      \"path\": ";
+    AppendText(o, list.Get(i, pallomar::kPath));
+    o += ",\n      \"params\": ";
+    AppendOptionalText(o, list.Get(i, pallomar::kParams));
+    o += ",\n      \"folder\": ";
+    AppendOptionalText(o, list.Get(i, pallomar::kFolder));
+    o += ",\n      \"windowState\": ";
+    AppendText(o, list.Get(i, pallomar::kWindowState));
+    o += ",\n      \"runCheck\": ";
+    o += pallomar::RunCheckOn(list.Get(i, pallomar::kRunCheck)) ? "true" : "false";
+    o += "\n    }";
+    out.LineDone();
   }
-  return out;
+  o += list.Count() == 0 ? "]\n}\n" : "\n  ]\n}\n";
 }
 
-EntryList ListFromJson(std::string_view json) {
-  const Json doc = ParseJson(json);
-  RequireKind(doc, Json::Kind::Object, "(document)");
-  OnlyKnownMembers(doc, {"format", "version", "entries"}, "");
-  const Json& format = Required(doc, "format", "");
-  RequireKind(format, Json::Kind::String, "format");
-  if (format.text != kFormatName) {
-    Wrong(format, "format", "expected \"" + std::string(kFormatName) + "\"");
+void WriteListCsv(const EntryList& list, Output& out) {
+  std::string& o = out.Text();
+  o += "number,path,params,folder,windowState,runCheck\r\n";
+  for (std::size_t i = 0; i < list.Count(); ++i) {
+    o += std::to_string(i + 1);
+    o += ',' + CsvField(DisplayText(list.Get(i, pallomar::kPath)));
+    o += ',' + CsvField(Shown(list.Get(i, pallomar::kParams)));
+    o += ',' + CsvField(Shown(list.Get(i, pallomar::kFolder)));
+    o += ',' + CsvField(DisplayText(list.Get(i, pallomar::kWindowState)));
+    o += pallomar::RunCheckOn(list.Get(i, pallomar::kRunCheck)) ? ",true\r\n" : ",false\r\n";
+    out.LineDone();
   }
-  if (const Json* version = doc.Find("version")) {
-    RequireKind(*version, Json::Kind::String, "version");
-    if (version->text != "100" && version->text != "101" && version->text != "102") {
-      Wrong(*version, "version", "expected \"100\", \"101\" or \"102\"");
+}
+
+EntryList ReadListJson(std::istream& in) {
+  JsonReader r(in);
+  const TextPos docPos = Require(r, JsonKind::Object, "(document)");
+  r.BeginObject();
+  bool format = false, entries = false;
+  EntryList list;
+  std::string key;
+  while (r.NextMember(key)) {
+    if (key == "format") {
+      const TextPos pos = Require(r, JsonKind::String, "format");
+      if (r.String() != kFormatName) {
+        Wrong(pos, "format", "expected \"" + std::string(kFormatName) + "\"");
+      }
+      format = true;
+    } else if (key == "version") {
+      const TextPos pos = Require(r, JsonKind::String, "version");
+      if (!pallomar::IsAcceptedVersion(r.String())) {
+        Wrong(pos, "version", "expected \"100\", \"101\" or \"102\"");
+      }
+    } else if (key == "entries") {
+      Require(r, JsonKind::Array, "entries");
+      r.BeginArray();
+      for (std::size_t i = 0; r.NextItem(); ++i) ReadEntry(r, i, list);
+      entries = true;
+    } else {
+      UnknownMember(r, "", key);
     }
   }
-  const Json& entries = Required(doc, "entries", "");
-  RequireKind(entries, Json::Kind::Array, "entries");
-
-  EntryList list;
-  for (std::size_t i = 0; i < entries.items.size(); ++i) {
-    const Json& e = entries.items[i];
-    const std::string name = "entries[" + std::to_string(i) + "]";
-    RequireKind(e, Json::Kind::Object, name);
-    OnlyKnownMembers(e, {"path", "params", "folder", "windowState", "runCheck"}, name);
-    std::string path = TextField(Required(e, "path", name), name + ".path", true);
-    std::string params = OptionalTextField(e.Find("params"), name + ".params");
-    std::string folder = OptionalTextField(e.Find("folder"), name + ".folder");
-    std::string state = TextField(Required(e, "windowState", name), name + ".windowState", false);
-    const Json& run = Required(e, "runCheck", name);
-    RequireKind(run, Json::Kind::Bool, name + ".runCheck");
-    list.Append(path, params, folder, state, run.boolean ? "1" : "0");
-  }
+  r.Finish();
+  if (!format) Missing(docPos, "", "format");
+  if (!entries) Missing(docPos, "", "entries");
   return list;
 }
 

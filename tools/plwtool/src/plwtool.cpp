@@ -1,15 +1,16 @@
 #include "plwtool.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <fstream>
 #include <istream>
-#include <iterator>
 #include <ostream>
-#include <sstream>
 
 #include "check.h"
 #include "entrylist/errors.h"
 #include "entrylist/list_file.h"
+#include "entrylist/model.h"
 #include "list_form.h"
 #include "list_source.h"
 
@@ -36,7 +37,8 @@ struct Io {
     err << host.toTerminal(kUsage);
     return kExitUsage;
   }
-  std::string Name(const std::string& file) const { return host.nameToUtf8(file); }
+  // Anything the user typed, as it may be echoed.
+  std::string Name(const std::string& text) const { return ShownUtf8(host.nameToUtf8(text)); }
 };
 
 // Columns on a terminal: half-width characters take one, the rest of East Asia two.
@@ -62,59 +64,78 @@ std::string StateWord(std::string_view code) {
   return DisplayText(code);
 }
 
-std::string Table(const pallomar::EntryList& list) {
-  std::vector<std::vector<std::string>> rows;
-  rows.push_back({"番号", "実行するファイル", "実行パラメータ", "作業フォルダ", "ウィンドウサイズ",
-                  "実行中チェック"});
-  for (std::size_t i = 0; i < list.Count(); ++i) {
-    const auto optional = [&](pallomar::Field f) {
-      const auto v = list.Get(i, f);
-      return v == pallomar::kDummyMarker ? std::string() : DisplayText(v);
-    };
-    rows.push_back({std::to_string(i + 1), DisplayText(list.Get(i, pallomar::kPath)),
-                    optional(pallomar::kParams), optional(pallomar::kFolder),
-                    StateWord(list.Get(i, pallomar::kWindowState)),
-                    list.Get(i, pallomar::kRunCheck) == "0" ? "しない" : "する"});
-  }
-  std::vector<std::size_t> widths(rows[0].size(), 0);
-  for (const auto& row : rows) {
-    for (std::size_t k = 0; k < row.size(); ++k) {
+constexpr std::size_t kColumns = 6;
+using Row = std::array<std::string, kColumns>;
+
+Row Cells(const pallomar::EntryList& list, std::size_t i) {
+  const auto optional = [&](pallomar::Field f) {
+    const auto v = list.Get(i, f);
+    return v == pallomar::kDummyMarker ? std::string() : DisplayText(v);
+  };
+  return {std::to_string(i + 1),
+          DisplayText(list.Get(i, pallomar::kPath)),
+          optional(pallomar::kParams),
+          optional(pallomar::kFolder),
+          StateWord(list.Get(i, pallomar::kWindowState)),
+          pallomar::RunCheckOn(list.Get(i, pallomar::kRunCheck)) ? "する" : "しない"};
+}
+
+// The table row by row: one pass for the column widths, one to write, so that only one row
+// is ever formatted at a time.
+void WriteTable(const pallomar::EntryList& list, Output& out) {
+  const Row headings = {"番号",         "実行するファイル", "実行パラメータ",
+                        "作業フォルダ", "ウィンドウサイズ", "実行中チェック"};
+  std::array<std::size_t, kColumns> widths{};
+  const auto measure = [&](const Row& row) {
+    for (std::size_t k = 0; k < kColumns; ++k) {
       widths[k] = std::max(widths[k], DisplayWidth(row[k]));
     }
-  }
-  std::string out;
-  for (std::size_t r = 0; r < rows.size(); ++r) {
-    std::string line;
-    for (std::size_t k = 0; k < rows[r].size(); ++k) {
-      const std::string& cell = rows[r][k];
+  };
+  measure(headings);
+  for (std::size_t i = 0; i < list.Count(); ++i) measure(Cells(list, i));
+
+  const auto write = [&](const Row& row, bool numbered) {
+    std::string& line = out.Text();
+    const std::size_t start = line.size();
+    for (std::size_t k = 0; k < kColumns; ++k) {
+      const std::string& cell = row[k];
       const std::string pad(widths[k] - DisplayWidth(cell), ' ');
       if (k > 0) line += "  ";
       // Numbers line up on the right, texts on the left.
-      if (k == 0 && r > 0) {
+      if (k == 0 && numbered) {
         line += pad + cell;
       } else {
         line += cell + pad;
       }
     }
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    out += line + "\n";
-  }
-  return out;
+    while (line.size() > start && line.back() == ' ') line.pop_back();
+    line += '\n';
+    out.LineDone();
+  };
+  write(headings, false);
+  for (std::size_t i = 0; i < list.Count(); ++i) write(Cells(list, i), true);
 }
 
 // Loads `file`; on failure says why and returns false.
 bool Load(const Io& io, const std::string& command, const std::string& file, LoadedList& out) {
-  out = LoadList(file);
+  out = LoadList(file, io.host);
   if (out.status == LoadStatus::Failed) {
     io.Error(command + ": " + io.Name(file) + ": " + out.error);
     return false;
   }
   if (out.status == LoadStatus::NotAList) {
-    io.Error(command + ": " + io.Name(file) + ": not a list file (its first line \"" +
-             DisplayText(out.raw.version) + "\" is not 100, 101 or 102)");
+    io.Error(command + ": " + io.Name(file) + ": not a list file (its first line " +
+             QuotedStart(out.notes.firstLine) + " is not 100, 101 or 102)");
     return false;
   }
   return true;
+}
+
+// Everything for standard output has been handed on; says so when it could not be.
+bool Delivered(const Io& io, const std::string& command, Output& out) {
+  if (out.Flush()) return true;
+  io.Error(command + ": the output could not be written");
+  return false;
 }
 
 int Show(const Io& io, const std::vector<std::string>& args) {
@@ -122,8 +143,9 @@ int Show(const Io& io, const std::vector<std::string>& args) {
   if (args.size() > 2) return io.Usage("show: unexpected argument \"" + io.Name(args[2]) + "\"");
   LoadedList list;
   if (!Load(io, "show", args[1], list)) return kExitFailed;
-  io.out << io.host.toTerminal(Table(list.list));
-  return kExitOk;
+  Output out(io.out, io.host.toTerminal);
+  WriteTable(list.list, out);
+  return Delivered(io, "show", out) ? kExitOk : kExitFailed;
 }
 
 int Export(const Io& io, const std::vector<std::string>& args) {
@@ -154,13 +176,13 @@ int Export(const Io& io, const std::vector<std::string>& args) {
   LoadedList list;
   if (!Load(io, "export", files[0], list)) return kExitFailed;
   // Both forms are UTF-8 whatever the terminal uses: they are meant for files and programs.
-  io.out << (format == "csv" ? ListToCsv(list.list) : ListToJson(list.list, list.raw.version));
-  io.out.flush();
-  if (!io.out) {
-    io.Error("export: the output could not be written");
-    return kExitFailed;
+  Output out(io.out);
+  if (format == "csv") {
+    WriteListCsv(list.list, out);
+  } else {
+    WriteListJson(list.list, list.Version(), out);
   }
-  return kExitOk;
+  return Delivered(io, "export", out) ? kExitOk : kExitFailed;
 }
 
 int Import(const Io& io, const std::vector<std::string>& args) {
@@ -173,24 +195,21 @@ int Import(const Io& io, const std::vector<std::string>& args) {
   const std::string& source = args[1];
   const std::string& target = args[2];
   const std::string sourceName = source == "-" ? "(standard input)" : io.Name(source);
-  std::string text;
-  if (source == "-") {
-    text.assign(std::istreambuf_iterator<char>(io.in), std::istreambuf_iterator<char>());
-  } else {
-    std::ifstream f(source, std::ios::binary);
-    if (!f) {
-      io.Error("import: " + sourceName + ": cannot be read");
+  std::ifstream file;
+  if (source != "-") {
+    if (io.host.fileKind(source) == FileKind::Other) {
+      io.Error("import: " + sourceName + ": not a regular file; only JSON files are read");
       return kExitFailed;
     }
-    text.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-    if (f.bad()) {
+    file.open(source, std::ios::binary);
+    if (!file) {
       io.Error("import: " + sourceName + ": cannot be read");
       return kExitFailed;
     }
   }
   pallomar::EntryList list;
   try {
-    list = ListFromJson(text);
+    list = ReadListJson(source == "-" ? io.in : file);
   } catch (const JsonError& e) {
     io.Error("import: " + sourceName + ":" + std::to_string(e.Pos().line) + ":" +
              std::to_string(e.Pos().column) + ": " + e.what());
@@ -218,27 +237,35 @@ int Check(const Io& io, const std::vector<std::string>& args) {
   bool findings = false;
   bool unreadable = false;
   bool anyLoaded = false;
+  Output out(io.out, io.host.toTerminal);
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string name = io.Name(args[i]);
-    const LoadedList list = LoadList(args[i]);
-    if (list.status == LoadStatus::Failed) {
-      io.Error("check: " + name + ": " + list.error);
+    // One file's failure, whatever it is, is that file's: the others are still checked.
+    try {
+      const LoadedList list = LoadList(args[i], io.host);
+      if (list.status == LoadStatus::Failed) {
+        io.Error("check: " + name + ": " + list.error);
+        unreadable = true;
+        continue;
+      }
+      anyLoaded = anyLoaded || list.status == LoadStatus::Loaded;
+      const std::size_t found = ReportFindings(list, io.host, [&](const Finding& f) {
+        out.Text() += name + ": " + FindingText(f) + "\n";
+        out.LineDone();
+      });
+      if (found == 0) out.Text() += name + ": no findings\n";
+      findings = findings || found != 0;
+    } catch (const std::exception& e) {
+      io.Error("check: " + name + ": could not be checked: " + e.what());
       unreadable = true;
-      continue;
     }
-    anyLoaded = anyLoaded || list.status == LoadStatus::Loaded;
-    const auto found = FindingsFor(list, io.host);
-    std::string report;
-    for (const auto& f : found) report += name + ": " + FindingText(f) + "\n";
-    if (found.empty()) report = name + ": no findings\n";
-    findings = findings || !found.empty();
-    io.out << io.host.toTerminal(report);
   }
   if (anyLoaded && !io.host.seesListPaths) {
-    io.out << io.host.toTerminal(
+    out.Text() +=
         "note: files to run and working folders were not looked for: they are Windows "
-        "paths, which this host cannot see\n");
+        "paths, which this host cannot see\n";
   }
+  if (!Delivered(io, "check", out)) return kExitUsage;
   if (unreadable) return kExitUsage;
   return findings ? kExitFailed : kExitOk;
 }

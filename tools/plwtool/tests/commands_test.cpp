@@ -290,9 +290,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadJson{"NulInFolder",
                 kHead + R"({"path":"a","folder":"x\u0000y","windowState":"0","runCheck":true}]})",
                 "1:59: entries[0].folder: contains a NUL"},
-        BadJson{"CtrlZStartsPath",
-                kHead + R"({"path":"\u001aa","windowState":"0","runCheck":true}]})",
-                "1:46: entries[0].path: begins with Ctrl-Z"},
+        BadJson{"CtrlZStartsALaterPath",
+                kHead + "{\"path\":\"a\",\"windowState\":\"0\",\"runCheck\":true},\n" +
+                    R"({"path":"\u001aa","windowState":"0","runCheck":true}]})",
+                "2:9: entries[1].path: begins with Ctrl-Z"},
         BadJson{
             "NoShiftJisForm",
             kHead + "{\"path\":\"a\xF0\x9F\x98\x80\",\"windowState\":\"0\",\"runCheck\":true}]}",

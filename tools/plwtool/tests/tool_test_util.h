@@ -33,6 +33,7 @@ inline Host FakeHost(bool seesListPaths = false, std::set<std::string> files = {
     if (folders.count(p) != 0) return PathKind::Folder;
     return PathKind::Missing;
   };
+  h.fileKind = CurrentHost().fileKind;
   return h;
 }
 
