@@ -22,7 +22,6 @@ case "$target" in
     ;;
   json)
     sources=("$here/json_import_fuzz.cpp" "$here/texts_ascii.cpp" "${entrylist[@]}"
-      "$root/entrylist/src/codepage.cpp" "$root/entrylist/src/paths.cpp"
       "$root/tools/plwtool/src/json.cpp" "$root/tools/plwtool/src/list_form.cpp"
       "$root/tools/plwtool/src/host_posix.cpp")
     flags+=(-I"$root/tools/plwtool/src")

@@ -117,6 +117,21 @@ TEST(Json, ReadsEscapesSurrogatePairsAndSkipsAByteOrderMark) {
   EXPECT_EQ(v.positions.at(3).column, 47u);
 }
 
+// Each name was once compared with every earlier one: 160,000 members took 18.7 s.
+TEST(Json, ADuplicateAmongManyMembersIsFoundWhereItIs) {
+  std::string text = "{";
+  for (int i = 0; i < 160000; ++i) text += "\"m" + std::to_string(i) + "\":1,";
+  const std::size_t column = text.size() + 1;
+  text += "\"m159998\":2}";
+  try {
+    ParseJson(text);
+    FAIL() << "accepted";
+  } catch (const JsonError& e) {
+    EXPECT_EQ(e.Pos().column, column);
+    EXPECT_STREQ(e.what(), "duplicate member \"m159998\"");
+  }
+}
+
 TEST(Json, WrittenStringsReadBackUnchanged) {
   std::string all;
   for (int c = 1; c < 0x80; ++c) all += static_cast<char>(c);
