@@ -53,8 +53,14 @@ inline const char* FindStop(const char* p, const char* end) {
 
 inline std::size_t CountLineFeeds(const char* p, const char* end) {
   std::size_t count = 0;
-  for (; end - p >= static_cast<std::ptrdiff_t>(kBlock); p += kBlock) {
-    count += static_cast<std::size_t>(std::popcount(LineFeedBits(p)));
+  // Four blocks' bits in one word: one population count per 64 bytes, which matters where the
+  // processor has no instruction for it.
+  for (; end - p >= static_cast<std::ptrdiff_t>(4 * kBlock); p += 4 * kBlock) {
+    std::uint64_t bits = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+      bits |= std::uint64_t{LineFeedBits(p + kBlock * i)} << (kBlock * i);
+    }
+    count += static_cast<std::size_t>(std::popcount(bits));
   }
   for (; p < end; ++p) count += *p == '\n' ? 1 : 0;
   return count;
