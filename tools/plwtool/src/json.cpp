@@ -166,13 +166,18 @@ JsonKind JsonReader::Peek() {
   }
 }
 
-void JsonReader::BeginObject() {
-  if (Peek() != JsonKind::Object) Fail("expected an object");
+// Steps into an object or array; the records of closed ones are reused, names and all.
+JsonReader::Open& JsonReader::Enter(JsonKind kind) {
+  if (Peek() != kind) Fail(std::string("expected ") + KindName(kind));
   Advance(1);
   if (open_.size() == depth_) open_.emplace_back();
   Open& open = open_[depth_++];
-  open.object = true;
   open.first = true;
+  return open;
+}
+
+void JsonReader::BeginObject() {
+  Open& open = Enter(JsonKind::Object);
   open.few.clear();
   open.many.clear();
 }
@@ -223,14 +228,7 @@ bool JsonReader::NextMember(std::string& name) {
   return true;
 }
 
-void JsonReader::BeginArray() {
-  if (Peek() != JsonKind::Array) Fail("expected an array");
-  Advance(1);
-  if (open_.size() == depth_) open_.emplace_back();
-  Open& open = open_[depth_++];
-  open.object = false;
-  open.first = true;
-}
+void JsonReader::BeginArray() { Enter(JsonKind::Array); }
 
 bool JsonReader::NextItem() {
   Open& open = open_[depth_ - 1];

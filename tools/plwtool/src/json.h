@@ -61,7 +61,6 @@ class JsonReader {
 
  private:
   struct Open {
-    bool object;
     bool first = true;
     // Member names seen so far: a few in a list, many in a set, so that the duplicate check
     // stays linear however many members an object has.
@@ -79,6 +78,7 @@ class JsonReader {
   void Expect(std::string_view word);
   std::uint32_t Hex4();
   std::size_t Utf8Length();
+  Open& Enter(JsonKind kind);
   void Remember(Open& open, std::string name, TextPos where);
 
   std::istream& in_;
