@@ -16,8 +16,8 @@ Repaint RepaintRange(std::size_t first, std::size_t last, bool resized, std::siz
   if (from > to) return {};
   const auto height = static_cast<std::size_t>(itemHeight);
   const int top = static_cast<int>((from - topRow) * height);
-  const int bottom = static_cast<int>(std::min((to - topRow + 1) * height,
-                                               static_cast<std::size_t>(std::max(clientHeight, 0))));
+  const int bottom = static_cast<int>(
+      std::min((to - topRow + 1) * height, static_cast<std::size_t>(std::max(clientHeight, 0))));
   if (top >= bottom) return {};
   return {Repaint::Kind::Band, top, bottom};
 }

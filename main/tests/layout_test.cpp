@@ -1,5 +1,7 @@
 // Form1's design as the window is built from it, against the figures and texts written out
 // here, and the arithmetic of its list repaints and scroll bars.
+#include "layout.h"
+
 #include <gtest/gtest.h>
 
 #include <iterator>
@@ -7,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "layout.h"
 #include "view_geometry.h"
 
 namespace pallomar::layout {
@@ -163,7 +164,7 @@ TEST(LayoutScale, FontAndPositionsFollowDensityAndMeasuredHeight) {
 TEST(LayoutExtent, ScrollBarsStayAwayAtTheDesignSize) {
   // The controls fit the design client width; Bevel1 follows the client and does not count.
   const Extent e = ControlsExtent(Scale{});
-  EXPECT_EQ(e.right, 465);  // Buttonup and its column: 448 + 17
+  EXPECT_EQ(e.right, 465);   // Buttonup and its column: 448 + 17
   EXPECT_EQ(e.bottom, 307);  // CheckBox1: 290 + 17
   EXPECT_LE(e.right, Window().clientWidth);
   const Extent doubled = ControlsExtent(Scale{2, 1});

@@ -332,8 +332,8 @@ class FirstShowWatch {
     if (code == HC_ACTION && self_ != nullptr && !self_->seen &&
         m->hwnd == self_->window_.Handle() && m->message == WM_SHOWWINDOW && m->wParam != FALSE) {
       self_->seen = true;
-      self_->rows = static_cast<int>(
-          SendMessageA(self_->window_.Control(Ctl::ListBox1), LB_GETCOUNT, 0, 0));
+      self_->rows =
+          static_cast<int>(SendMessageA(self_->window_.Control(Ctl::ListBox1), LB_GETCOUNT, 0, 0));
       self_->caption = TextOf(self_->window_.Handle());
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -746,7 +746,8 @@ TEST(RealWindow, SaveAsThroughTheRealDialogWritesTheListWithItsExtension) {
       SendMessageA(window.Control(Ctl::Buttonadd), BM_CLICK, 0, 0);
     }
     DialogAnswerer answerer(typed);
-    SendMessageA(window.Handle(), WM_COMMAND, MAKEWPARAM(static_cast<int>(layout::Command::S1Click), 0), 0);
+    SendMessageA(window.Handle(), WM_COMMAND,
+                 MAKEWPARAM(static_cast<int>(layout::Command::S1Click), 0), 0);
     EXPECT_EQ(answerer.answered, 1);
     EXPECT_TRUE(answerer.others.empty()) << answerer.others.front();
     EXPECT_EQ(TextOf(window.Handle()), std::string(text::kAppCaptionPrefix) + written);
