@@ -114,7 +114,13 @@ inline std::string TextOf(HWND hwnd) {
 
 class WindowTest : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { CreateWindowFresh(); }
+
+  // A new Form1, not yet shown, over a platform with no calls recorded.
+  void CreateWindowFresh() {
+    window.reset();
+    Pump();
+    platform.calls.clear();
     window = std::make_unique<MainWindow>(platform);
     ASSERT_TRUE(window->Create(GetModuleHandleA(nullptr)));
     platform.window = window->Handle();

@@ -64,12 +64,8 @@ TEST_F(WindowTest, OtherShowCommandsShowTheWindowInsteadOfMinimisingIt) {
   for (const int command :
        {SW_SHOWMINIMIZED, SW_MINIMIZE, SW_SHOW, SW_SHOWNOACTIVATE, SW_SHOWDEFAULT, SW_RESTORE}) {
     SCOPED_TRACE(command);
-    window.reset();
-    Pump();
-    platform.calls.clear();
-    window = std::make_unique<MainWindow>(platform);
-    ASSERT_TRUE(window->Create(GetModuleHandleA(nullptr)));
-    platform.window = window->Handle();
+    CreateWindowFresh();
+    if (HasFatalFailure()) return;
     ShowForm(command);
     EXPECT_TRUE(IsWindowVisible(window->Handle()));
     EXPECT_FALSE(IsIconic(window->Handle()));
@@ -375,12 +371,8 @@ TEST_F(WindowTest, StartBoxesComeUpBeforeTheWindowAtTheirOffsetsFromIt) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    window.reset();
-    Pump();
-    platform.calls.clear();
-    window = std::make_unique<MainWindow>(platform);
-    ASSERT_TRUE(window->Create(GetModuleHandleA(nullptr)));
-    platform.window = window->Handle();
+    CreateWindowFresh();
+    if (HasFatalFailure()) return;
     platform.commandLine = c.commandLine;
     bool visibleDuringBox = true;
     platform.onBox = [&](const Call&) { visibleDuringBox = IsWindowVisible(window->Handle()); };
