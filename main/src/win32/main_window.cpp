@@ -284,16 +284,4 @@ void MainWindow::OnDrawItem(const DRAWITEMSTRUCT& dis) const {
     list_.Draw(dis, form_->Model().list);
 }
 
-int RunMessageLoop(HWND form) {
-  MSG msg{};
-  for (;;) {
-    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-    if (got == 0) return static_cast<int>(msg.wParam);
-    if (got == -1) return 1;
-    if (form != nullptr && IsWindow(form) && IsDialogMessageA(form, &msg)) continue;
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
-
 }  // namespace pallomar::win32

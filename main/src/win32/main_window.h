@@ -94,7 +94,4 @@ class MainWindow final : public FormView {
   bool destroying_ = false;
 };
 
-// The message loop: Tab and the arrow keys move between Form1's controls. Returns the exit code.
-int RunMessageLoop(HWND form);
-
 }  // namespace pallomar::win32
