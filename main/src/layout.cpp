@@ -54,7 +54,8 @@ constexpr bool RowsFollowIdOrder(const std::array<ControlDef, N>& rows) {
   return true;
 }
 static_assert(RowsFollowIdOrder(kControls), "row i of the controls must be control i");
-static_assert(kControls.back().id == Ctl::Label5, "every control has a row");
+static_assert(static_cast<int>(Ctl::Label5) + 1 == kControlCount, "every control has a row");
+static_assert(ControlId(Ctl::Label5) < kRadioIdBase, "control and radio item ids stay apart");
 
 constexpr std::array<MenuItemDef, 4> kFileItems{{
     {"New1", text::kMenuNew, Command::New1Click},
