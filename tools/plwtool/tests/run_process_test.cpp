@@ -1,0 +1,383 @@
+// `plwtool run` against real processes (Windows, here Wine). The probe program reports how it
+// was started; every process a test starts is ended by its id when the test ends, pass or fail.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <map>
+#include <thread>
+#include <vector>
+
+#include "run_test_util.h"
+
+namespace plwtool::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Holds a handle on each started process from the moment its id is known (so the id cannot
+// be reused) and ends them all when it goes out of scope.
+class Reaper {
+ public:
+  Reaper() = default;
+  Reaper(const Reaper&) = delete;
+  Reaper& operator=(const Reaper&) = delete;
+  ~Reaper() {
+    for (HANDLE h : handles_) {
+      TerminateProcess(h, 1);
+      WaitForSingleObject(h, 5000);
+      CloseHandle(h);
+    }
+  }
+  void Adopt(unsigned long pid) {
+    HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION,
+                           FALSE, pid);
+    if (h != nullptr) handles_.push_back(h);
+  }
+  // Every "(pid N" on the tool's "started" lines.
+  void AdoptStarted(const std::string& out) {
+    std::size_t at = 0;
+    while ((at = out.find("started ", at)) != std::string::npos) {
+      const std::size_t p = out.find("(pid ", at);
+      const std::size_t eol = out.find('\n', at);
+      at = eol;
+      if (p == std::string::npos || p > eol) continue;
+      Adopt(std::stoul(out.substr(p + 5)));
+    }
+  }
+
+ private:
+  std::vector<HANDLE> handles_;
+};
+
+// Runs the tool and takes charge of what it started before anything can be asserted.
+RunResult RunStarting(const std::vector<std::string>& args, Reaper& reaper) {
+  RunResult r = RunTool(args, RealLauncherHost());
+  reaper.AdoptStarted(r.out);
+  return r;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) {
+    lines.push_back(text.substr(start, nl - start));
+  }
+  return lines;
+}
+
+// The pid on a "started" line; 0 when the line is anything else.
+unsigned long StartedPid(const std::string& line) {
+  const std::size_t p = line.find("(pid ");
+  if (line.find(": started ") == std::string::npos || p == std::string::npos) return 0;
+  return std::stoul(line.substr(p + 5));
+}
+
+std::string Folder(const std::string& path) { return path.substr(0, path.rfind('\\')); }
+
+std::string BuiltProbe() {
+  char self[MAX_PATH];
+  const DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
+  return Folder(std::string(self, n)) + "\\start_probe.exe";
+}
+
+// A copy of the probe in `folder` (made with its parents).
+std::string ProbeIn(const std::string& folder) {
+  for (std::size_t at = folder.find('\\', 3);; at = folder.find('\\', at + 1)) {
+    CreateDirectoryA(folder.substr(0, at).c_str(), nullptr);
+    if (at == std::string::npos) break;
+  }
+  const std::string probe = folder + "\\start_probe.exe";
+  EXPECT_TRUE(CopyFileA(BuiltProbe().c_str(), probe.c_str(), FALSE)) << probe;
+  return probe;
+}
+
+// Where probes started by this test report.
+class ProbeReports {
+ public:
+  explicit ProbeReports(const TempFolder& dir) : base_(dir.Path("report")) {
+    SetEnvironmentVariableA("PLWTOOL_PROBE_OUT", base_.c_str());
+  }
+  ~ProbeReports() { SetEnvironmentVariableA("PLWTOOL_PROBE_OUT", nullptr); }
+  // The report of process `pid`; empty when none came within 20 s.
+  std::map<std::string, std::string> Of(unsigned long pid) const {
+    const std::string file = base_ + "." + std::to_string(pid);
+    for (auto waited = 0ms; waited < 20s; waited += 50ms) {
+      if (GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES) break;
+      std::this_thread::sleep_for(50ms);
+    }
+    std::map<std::string, std::string> report;
+    for (const auto& line : Lines(TempFolder::Read(file))) {
+      const std::size_t eq = line.find('=');
+      if (eq != std::string::npos) report[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return report;
+  }
+
+ private:
+  std::string base_;
+};
+
+bool Alive(unsigned long pid) {
+  HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  if (h == nullptr) return false;
+  const bool alive = WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
+  CloseHandle(h);
+  return alive;
+}
+
+std::string ImageOf(unsigned long pid) {
+  HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (h == nullptr) return {};
+  char image[MAX_PATH * 4];
+  DWORD size = sizeof image;
+  const BOOL ok = QueryFullProcessImageNameA(h, 0, image, &size);
+  CloseHandle(h);
+  return ok ? std::string(image, size) : std::string();
+}
+
+ULONGLONG CreationTime(unsigned long pid) {
+  HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (h == nullptr) return 0;
+  FILETIME created{}, exited{}, kernel{}, user{};
+  GetProcessTimes(h, &created, &exited, &kernel, &user);
+  CloseHandle(h);
+  return (ULONGLONG{created.dwHighDateTime} << 32) | created.dwLowDateTime;
+}
+
+// The state of the first visible top-level window of `pid`, once it has one (up to 20 s).
+struct WindowSeen {
+  bool found = false;
+  bool zoomed = false;
+  bool iconic = false;
+};
+
+WindowSeen WindowOf(unsigned long pid) {
+  struct Search {
+    DWORD pid;
+    HWND hwnd;
+  } search{static_cast<DWORD>(pid), nullptr};
+  for (auto waited = 0ms; waited < 20s && search.hwnd == nullptr; waited += 100ms) {
+    EnumWindows(
+        [](HWND hwnd, LPARAM lp) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(lp);
+          DWORD owner = 0;
+          GetWindowThreadProcessId(hwnd, &owner);
+          if (owner != s->pid || !IsWindowVisible(hwnd) || GetWindow(hwnd, GW_OWNER)) {
+            return TRUE;
+          }
+          s->hwnd = hwnd;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (search.hwnd == nullptr) std::this_thread::sleep_for(100ms);
+  }
+  if (search.hwnd == nullptr) return {};
+  return {true, IsZoomed(search.hwnd) != FALSE, IsIconic(search.hwnd) != FALSE};
+}
+
+std::string Replace(std::string text, const std::string& mark, const std::string& by) {
+  for (std::size_t at = 0; (at = text.find(mark, at)) != std::string::npos; at += by.size()) {
+    text.replace(at, mark.size(), by);
+  }
+  return text;
+}
+
+struct ProbeCase {
+  const char* name;
+  std::string probeFolder;  // under the test's folder
+  std::string params;
+  std::string givenFolder;  // under the test's folder; empty: none given
+  std::string state;
+  // %P the probe's path, %D its folder, %W the given folder.
+  std::string commandLine;
+  std::string folder;
+  std::string show;  // wShowWindow
+  std::string zoomed;
+  std::string iconic;
+};
+
+class RunProbe : public ::testing::TestWithParam<ProbeCase> {};
+
+TEST_P(RunProbe, TheProgramGetsItsCommandLineFolderAndShowCommand) {
+  const ProbeCase& c = GetParam();
+  TempFolder dir;
+  const ProbeReports reports(dir);
+  Reaper reaper;
+  const std::string probeFolder = dir.Path("") + c.probeFolder;
+  const std::string probe = ProbeIn(probeFolder);
+  const std::string work = c.givenFolder.empty() ? "" : dir.Path("") + c.givenFolder;
+  if (!work.empty()) CreateDirectoryA(work.c_str(), nullptr);
+  const auto list =
+      dir.Write("l.plw", "102\r\n" + ListRecord(probe, c.params, work, c.state, "False"));
+
+  const auto r = RunStarting({"run", list}, reaper);
+  ASSERT_EQ(r.status, kExitOk) << r.out << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 1u) << r.out;
+  const unsigned long pid = StartedPid(lines[0]);
+  ASSERT_NE(pid, 0u) << r.out;
+
+  const auto report = reports.Of(pid);
+  ASSERT_FALSE(report.empty()) << "no report from pid " << pid;
+  const auto expand = [&](const std::string& s) {
+    return Replace(Replace(Replace(s, "%P", probe), "%D", probeFolder), "%W", work);
+  };
+  EXPECT_EQ(report.at("command line"), expand(c.commandLine));
+  EXPECT_EQ(report.at("folder"), expand(c.folder));
+  EXPECT_EQ(std::stoul(report.at("flags")) & STARTF_USESHOWWINDOW, unsigned{STARTF_USESHOWWINDOW});
+  EXPECT_EQ(report.at("show"), c.show);
+  EXPECT_EQ(report.at("zoomed"), c.zoomed);
+  EXPECT_EQ(report.at("iconic"), c.iconic);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RunProbe,
+    ::testing::Values(ProbeCase{"NormalState", "plain", "", "", "0", "%P", "%D", "1", "0", "0"},
+                      ProbeCase{"MaximisedState", "plain", "", "", "1", "%P", "%D", "3", "1", "0"},
+                      ProbeCase{"MinimisedStateWithoutActivation", "plain", "", "", "2", "%P", "%D",
+                                "7", "0", "1"},
+                      ProbeCase{"PathWithSpacesIsQuoted", "with space", "", "", "0", "\"%P\"", "%D",
+                                "1", "0", "0"},
+                      ProbeCase{"ParamsPassedVerbatim", "plain", "-a  \"b c\" \\x " + kHyoSjis, "",
+                                "0", "%P -a  \"b c\" \\x " + kHyoSjis, "%D", "1", "0", "0"},
+                      ProbeCase{"GivenFolderIsTheCurrentFolder", "plain", "", "work", "0", "%P",
+                                "%W", "1", "0", "0"},
+                      ProbeCase{"DefaultedFolderWithJapaneseName", kHyoSjis + "dir", "", "", "1",
+                                "%P", "%D", "3", "1", "0"}),
+    [](const auto& tc) { return std::string(tc.param.name); });
+
+TEST(RunProcesses, RunningCheckSkipsARunningProgramAndOffStartsASecond) {
+  TempFolder dir;
+  const ProbeReports reports(dir);
+  Reaper reaper;
+  const std::string probe = ProbeIn(dir.Path("p"));
+  std::string shouted = probe;
+  for (char& ch : shouted) ch = (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 32) : ch;
+
+  const auto on = dir.Write("on.plw", "102\r\n" + ListRecord(probe, "", "", "0", "True"));
+  const auto first = RunStarting({"run", on}, reaper);
+  ASSERT_EQ(first.status, kExitOk) << first.out;
+  const unsigned long pid = StartedPid(Lines(first.out).at(0));
+  ASSERT_NE(pid, 0u) << first.out;
+
+  // The same file in other letters, and the probe beside the test found by its bare name.
+  const auto again = dir.Write("again.plw", "102\r\n" + ListRecord(probe, "", "", "0", "True") +
+                                                ListRecord(shouted, "", "", "0", "True"));
+  const auto second = RunStarting({"run", again}, reaper);
+  EXPECT_EQ(second.status, kExitOk);
+  EXPECT_EQ(second.out, "entry 1: skipped: already running (pid " + std::to_string(pid) +
+                            ")\nentry 2: skipped: already running (pid " + std::to_string(pid) +
+                            ")\n");
+
+  const auto off = dir.Write("off.plw", "102\r\n" + ListRecord(probe, "", "", "0", "False"));
+  const auto third = RunStarting({"run", off}, reaper);
+  EXPECT_EQ(third.status, kExitOk) << third.out;
+  const unsigned long other = StartedPid(Lines(third.out).at(0));
+  EXPECT_NE(other, 0u) << third.out;
+  EXPECT_NE(other, pid);
+  EXPECT_TRUE(Alive(pid));
+  EXPECT_TRUE(Alive(other));
+}
+
+TEST(RunProcesses, ABareNameIsFoundWhereTheSystemFindsPrograms) {
+  TempFolder dir;
+  const ProbeReports reports(dir);
+  Reaper reaper;
+  // The search starts in the folder of the running program: the test's own, beside the probe.
+  const auto list = dir.Write("l.plw", "102\r\n" + ListRecord(BuiltProbe(), "", "", "0", "True") +
+                                           ListRecord("start_probe", "", "", "0", "True") +
+                                           ListRecord("START_PROBE.EXE", "", "", "0", "True"));
+  const auto r = RunStarting({"run", list}, reaper);
+  ASSERT_EQ(r.status, kExitOk) << r.out;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 3u) << r.out;
+  const std::string pid = std::to_string(StartedPid(lines[0]));
+  ASSERT_NE(pid, "0") << r.out;
+  EXPECT_EQ(lines[1], "entry 2: skipped: already running (pid " + pid + ")");
+  EXPECT_EQ(lines[2], "entry 3: skipped: already running (pid " + pid + ")");
+}
+
+TEST(RunProcesses, AMissingFileFailsWithStatusOneAndTheNextEntryStillStarts) {
+  TempFolder dir;
+  const ProbeReports reports(dir);
+  Reaper reaper;
+  const std::string probe = ProbeIn(dir.Path("p"));
+  const std::string missing = dir.Path("gone") + "\\nothere.exe";
+  const auto list = dir.Write("l.plw", "102\r\n" + ListRecord(missing, "", "", "0", "True") +
+                                           ListRecord(probe, "", "", "0", "True"));
+  const auto r = RunStarting({"run", list}, reaper);
+  EXPECT_EQ(r.status, kExitFailed);
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 2u) << r.out;
+  const std::string failed = "entry 1: failed: \"" + missing + "\": ";
+  EXPECT_EQ(lines[0].rfind(failed, 0), 0u) << lines[0];
+  EXPECT_GT(lines[0].size(), failed.size()) << "no message from the system";
+  const unsigned long pid = StartedPid(lines[1]);
+  ASSERT_NE(pid, 0u) << r.out;
+  EXPECT_FALSE(reports.Of(pid).empty());
+}
+
+TEST(RunProcesses, ADocumentOpensThroughTheShellInAProcessOfItsOwn) {
+  TempFolder dir;
+  Reaper reaper;
+  const auto doc = dir.Write("note.txt", "hello\r\n");
+  const auto list = dir.Write("l.plw", "102\r\n" + ListRecord(doc, "", "", "0", "False"));
+  const auto r = RunStarting({"run", list}, reaper);
+  ASSERT_EQ(r.status, kExitOk) << r.out << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 1u) << r.out;
+  EXPECT_NE(lines[0].find("through the shell (pid "), std::string::npos) << lines[0];
+  const unsigned long pid = StartedPid(lines[0]);
+  ASSERT_NE(pid, 0u) << r.out;
+  EXPECT_TRUE(Alive(pid)) << ImageOf(pid);
+  RecordProperty("document_process", ImageOf(pid));
+}
+
+// A program by its bare name maximised, the probe minimised with parameters and a folder, and
+// a document: all three start, in list order, in their window states; a second run skips the
+// programs still running.
+TEST(RunProcesses, AThreeEntryListStartsInOrderAndASecondRunSkipsWhatRuns) {
+  TempFolder dir;
+  const ProbeReports reports(dir);
+  Reaper reaper;
+  const std::string probe = ProbeIn(dir.Path("p"));
+  const std::string work = dir.Path("work");
+  CreateDirectoryA(work.c_str(), nullptr);
+  const auto doc = dir.Write("read me.txt", "hello\r\n");
+  const auto list =
+      dir.Write("three.plw", "102\r\n" + ListRecord("notepad.exe", "", "", "1", "True") +
+                                 ListRecord(probe, "-x 1", work, "2", "True") +
+                                 ListRecord(doc, "", "", "0", "True"));
+  const auto r = RunStarting({"run", list}, reaper);
+  ASSERT_EQ(r.status, kExitOk) << r.out << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 3u) << r.out;
+  std::vector<unsigned long> pids;
+  for (const auto& line : lines) pids.push_back(StartedPid(line));
+  ASSERT_TRUE(pids[0] != 0 && pids[1] != 0 && pids[2] != 0) << r.out;
+
+  EXPECT_LE(CreationTime(pids[0]), CreationTime(pids[1]));
+  EXPECT_LE(CreationTime(pids[1]), CreationTime(pids[2]));
+  const WindowSeen editor = WindowOf(pids[0]);
+  EXPECT_TRUE(editor.found && editor.zoomed) << ImageOf(pids[0]);
+  const auto report = reports.Of(pids[1]);
+  ASSERT_FALSE(report.empty());
+  EXPECT_EQ(report.at("command line"), probe + " -x 1");
+  EXPECT_EQ(report.at("folder"), work);
+  EXPECT_EQ(report.at("show"), "7");
+  EXPECT_EQ(report.at("iconic"), "1");
+  EXPECT_TRUE(Alive(pids[2])) << ImageOf(pids[2]);
+
+  const auto second = RunStarting({"run", list}, reaper);
+  EXPECT_EQ(second.status, kExitOk) << second.out;
+  const auto again = Lines(second.out);
+  ASSERT_EQ(again.size(), 3u) << second.out;
+  EXPECT_EQ(again[0], "entry 1: skipped: already running (pid " + std::to_string(pids[0]) + ")");
+  EXPECT_EQ(again[1], "entry 2: skipped: already running (pid " + std::to_string(pids[1]) + ")");
+  // No program runs a document as its executable: it is opened again.
+  EXPECT_NE(StartedPid(again[2]), 0u) << again[2];
+}
+
+}  // namespace
+}  // namespace plwtool::testing
