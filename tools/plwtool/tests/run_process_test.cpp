@@ -183,6 +183,37 @@ std::string Replace(std::string text, const std::string& mark, const std::string
   return text;
 }
 
+// Every Windows opens .txt files with a text editor. Wine 8's fresh prefix knows the
+// "txtfile" class but not that .txt files belong to it, so ShellExecuteEx refuses them
+// (error 193). For the length of a test the classes say so, as Windows' do. (Wine's classes
+// root does not merge the user's own classes, so the key goes to the root itself.)
+class TxtFilesOpenAsText {
+ public:
+  TxtFilesOpenAsText() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, ".txt", 0, KEY_READ, &key) == ERROR_SUCCESS) {
+      RegCloseKey(key);
+      return;
+    }
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, ".txt", 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+      return;
+    }
+    static const char kClass[] = "txtfile";
+    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kClass), sizeof kClass);
+    RegCloseKey(key);
+    added_ = true;
+  }
+  ~TxtFilesOpenAsText() {
+    if (added_) RegDeleteKeyA(HKEY_CLASSES_ROOT, ".txt");
+  }
+  TxtFilesOpenAsText(const TxtFilesOpenAsText&) = delete;
+  TxtFilesOpenAsText& operator=(const TxtFilesOpenAsText&) = delete;
+
+ private:
+  bool added_ = false;
+};
+
 struct ProbeCase {
   const char* name;
   std::string probeFolder;  // under the test's folder
@@ -320,6 +351,7 @@ TEST(RunProcesses, AMissingFileFailsWithStatusOneAndTheNextEntryStillStarts) {
 
 TEST(RunProcesses, ADocumentOpensThroughTheShellInAProcessOfItsOwn) {
   TempFolder dir;
+  const TxtFilesOpenAsText txt;
   Reaper reaper;
   const auto doc = dir.Write("note.txt", "hello\r\n");
   const auto list = dir.Write("l.plw", "102\r\n" + ListRecord(doc, "", "", "0", "False"));
@@ -334,11 +366,29 @@ TEST(RunProcesses, ADocumentOpensThroughTheShellInAProcessOfItsOwn) {
   RecordProperty("document_process", ImageOf(pid));
 }
 
+// Without SEE_MASK_FLAG_NO_UI the shell would ask which program to use, and wait for an answer.
+TEST(RunProcesses, ADocumentNoProgramOpensFailsWithoutADialogAndTheNextStillStarts) {
+  TempFolder dir;
+  const ProbeReports reports(dir);
+  Reaper reaper;
+  const std::string probe = ProbeIn(dir.Path("p"));
+  const auto doc = dir.Write("a.plwnothing", "x");
+  const auto list = dir.Write("l.plw", "102\r\n" + ListRecord(doc, "", "", "0", "False") +
+                                           ListRecord(probe, "", "", "0", "False"));
+  const auto r = RunStarting({"run", list}, reaper);
+  EXPECT_EQ(r.status, kExitFailed) << r.out;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 2u) << r.out;
+  EXPECT_EQ(lines[0].rfind("entry 1: failed: \"" + doc + "\": ", 0), 0u) << lines[0];
+  EXPECT_NE(StartedPid(lines[1]), 0u) << r.out;
+}
+
 // A program by its bare name maximised, the probe minimised with parameters and a folder, and
 // a document: all three start, in list order, in their window states; a second run skips the
 // programs still running.
 TEST(RunProcesses, AThreeEntryListStartsInOrderAndASecondRunSkipsWhatRuns) {
   TempFolder dir;
+  const TxtFilesOpenAsText txt;
   const ProbeReports reports(dir);
   Reaper reaper;
   const std::string probe = ProbeIn(dir.Path("p"));
