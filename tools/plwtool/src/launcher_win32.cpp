@@ -132,9 +132,11 @@ class Win32Launcher final : public Launcher {
       PROCESS_INFORMATION pi{};
       std::vector<char> line(r.commandLine.begin(), r.commandLine.end());
       line.push_back('\0');
-      // No handles inherited: the program must not keep the tool's output open.
-      if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &si,
-                          &pi)) {
+      // Nothing of the tool's passes on: no inherited handles, and a console of its own (as
+      // from a launcher without one). Under Wine a program sharing the console still got the
+      // tool's standard output, and kept it open for as long as it ran.
+      if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE,
+                          nullptr, folder, &si, &pi)) {
         out.error = SystemMessage(GetLastError());
         return out;
       }

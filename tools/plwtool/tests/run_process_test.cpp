@@ -387,6 +387,68 @@ TEST(RunProcesses, ADocumentNoProgramOpensFailsWithoutADialogAndTheNextStillStar
   EXPECT_NE(StartedPid(lines[1]), 0u) << r.out;
 }
 
+// Whoever reads the tool's output waits for its end: a program the tool started and left
+// running must not hold it open.
+class RunLeavesOutput : public ::testing::TestWithParam<bool> {};
+
+TEST_P(RunLeavesOutput, AProgramLeftRunningDoesNotHoldTheToolsOutputOpen) {
+  const bool document = GetParam();
+  TempFolder dir;
+  const TxtFilesOpenAsText txt;
+  const ProbeReports reports(dir);
+  Reaper reaper;
+  const std::string file = document ? dir.Write("a.txt", "x") : ProbeIn(dir.Path("p"));
+  const auto list = dir.Write("l.plw", "102\r\n" + ListRecord(file, "", "", "0", "False"));
+
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, &inherit, 0));
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  si.hStdOutput = writeEnd;
+  si.hStdError = writeEnd;
+  std::string command = "\"" + Folder(BuiltProbe()) + "\\plwtool.exe\" run \"" + list + "\"";
+  PROCESS_INFORMATION pi{};
+  const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE,
+                                      CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+  CloseHandle(writeEnd);
+  ASSERT_TRUE(started) << command;
+  CloseHandle(pi.hThread);
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 20000), WAIT_OBJECT_0);
+  CloseHandle(pi.hProcess);
+
+  // Everything the tool wrote, then the end of the pipe within 10 s of its exit.
+  std::string out;
+  bool ended = false;
+  for (auto waited = 0ms; waited < 10s && !ended;) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr)) {
+      ended = GetLastError() == ERROR_BROKEN_PIPE;
+      break;
+    }
+    if (available == 0) {
+      std::this_thread::sleep_for(50ms);
+      waited += 50ms;
+      continue;
+    }
+    std::string chunk(available, '\0');
+    DWORD got = 0;
+    ReadFile(readEnd, chunk.data(), available, &got, nullptr);
+    out.append(chunk, 0, got);
+  }
+  CloseHandle(readEnd);
+  reaper.AdoptStarted(out);
+  ASSERT_NE(out.find("entry 1: started "), std::string::npos) << out;
+  EXPECT_TRUE(ended) << "the output stayed open after the tool had ended";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RunLeavesOutput, ::testing::Values(false, true),
+                         [](const auto& tc) { return tc.param ? "Document" : "Program"; });
+
 // A program by its bare name maximised, the probe minimised with parameters and a folder, and
 // a document: all three start, in list order, in their window states; a second run skips the
 // programs still running.
