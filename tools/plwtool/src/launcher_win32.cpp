@@ -84,12 +84,7 @@ std::optional<std::string> FullImagePath(const std::string& file) {
 
 class Win32Launcher final : public Launcher {
  public:
-  Win32Launcher() {
-    // The shell may hand a document to a COM server; the single-threaded model is what it
-    // expects of a caller.
-    const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    comReady_ = SUCCEEDED(hr);
-  }
+  Win32Launcher() = default;
   ~Win32Launcher() override {
     if (comReady_) CoUninitialize();
   }
@@ -144,6 +139,13 @@ class Win32Launcher final : public Launcher {
       started = pi.hProcess;
       out.pid = pi.dwProcessId;
     } else {
+      // The shell may hand a document to a COM server; the single-threaded model is what it
+      // expects of a caller. Only documents need it, so other commands never load COM.
+      if (!comTried_) {
+        comTried_ = true;
+        comReady_ =
+            SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+      }
       SHELLEXECUTEINFOA sei{};
       sei.cbSize = sizeof sei;
       // No error boxes: a failure is the tool's to report, and nobody may be there to answer.
@@ -166,6 +168,7 @@ class Win32Launcher final : public Launcher {
   }
 
  private:
+  bool comTried_ = false;
   bool comReady_ = false;
 };
 
