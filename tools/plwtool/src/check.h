@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ struct Finding {
 
 // The findings for one list that could be read (status Loaded or NotAList).
 std::vector<Finding> FindingsFor(const LoadedList& list, const Host& host);
+
+// A bounded window state (-1..2) in words: "normal", "maximised", "minimised", "no choice".
+const char* StateWord(std::int32_t bounded);
 
 // One report line, without the file name and the line end.
 std::string FindingText(const Finding& f);

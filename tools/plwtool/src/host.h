@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,8 @@ std::optional<std::string> SjisToUtf8(std::string_view sjis);
 // form (no best-fit substitutes).
 std::optional<std::string> Utf8ToSjis(std::string_view utf8);
 
+class Launcher;
+
 enum class PathKind { Missing, File, Folder };
 
 struct Host {
@@ -27,6 +30,8 @@ struct Host {
   // Whether the paths inside a list (Windows paths) mean anything here.
   bool seesListPaths = false;
   std::function<PathKind(const std::string& path)> probe;
+  // Starts programs and sees running ones; none where Windows programs cannot run.
+  std::shared_ptr<Launcher> launcher;
 };
 
 // The machine the tool runs on.

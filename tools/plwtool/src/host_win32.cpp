@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "host.h"
+#include "launcher.h"
 
 namespace plwtool {
 
@@ -74,6 +75,7 @@ Host CurrentHost() {
     if (attrs == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
     return (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Folder : PathKind::File;
   };
+  h.launcher = MakeWin32Launcher();
   return h;
 }
 
