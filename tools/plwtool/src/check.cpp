@@ -26,6 +26,8 @@ bool IsFullPath(std::string_view p) {
   return p.size() >= 2 && p[0] == '\\' && p[1] == '\\';
 }
 
+}  // namespace
+
 const char* StateWord(std::int32_t v) {
   switch (v) {
     case 0:
@@ -38,6 +40,8 @@ const char* StateWord(std::int32_t v) {
       return "no choice";
   }
 }
+
+namespace {
 
 class Collector {
  public:

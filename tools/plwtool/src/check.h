@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -28,6 +29,9 @@ struct Finding {
 // the order of the file, so that a long report is never held whole. Returns how many.
 std::size_t ReportFindings(const LoadedList& list, const Host& host,
                            const std::function<void(const Finding&)>& report);
+
+// A bounded window state (-1..2) in words: "normal", "maximised", "minimised", "no choice".
+const char* StateWord(std::int32_t bounded);
 
 // One report line, without the file name and the line end.
 std::string FindingText(const Finding& f);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,8 @@ std::optional<std::string> SjisToUtf8(std::string_view sjis);
 // UTF-8 as Shift-JIS; nullopt when the UTF-8 is malformed or a character has no Shift-JIS
 // form (no best-fit substitutes).
 std::optional<std::string> Utf8ToSjis(std::string_view utf8);
+
+class Launcher;
 
 enum class PathKind { Missing, File, Folder };
 
@@ -32,6 +35,8 @@ struct Host {
   bool seesListPaths = false;
   std::function<PathKind(const std::string& path)> probe;
   std::function<FileKind(const std::string& path)> fileKind;
+  // Starts programs and sees running ones; none where Windows programs cannot run.
+  std::shared_ptr<Launcher> launcher;
 };
 
 // The machine the tool runs on.

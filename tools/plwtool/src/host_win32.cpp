@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "host.h"
+#include "launcher.h"
 
 namespace plwtool {
 
@@ -86,6 +87,7 @@ Host CurrentHost() {
     CloseHandle(f);
     return disk ? FileKind::Regular : FileKind::Other;
   };
+  h.launcher = MakeWin32Launcher();
   return h;
 }
 

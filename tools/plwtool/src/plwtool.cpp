@@ -13,6 +13,7 @@
 #include "entrylist/model.h"
 #include "list_form.h"
 #include "list_source.h"
+#include "run.h"
 
 namespace plwtool {
 
@@ -22,7 +23,8 @@ constexpr char kUsage[] =
     "usage: plwtool show FILE\n"
     "       plwtool export FILE [--format json|csv]\n"
     "       plwtool import JSON OUT.plw      (JSON \"-\" reads standard input)\n"
-    "       plwtool check FILE...\n";
+    "       plwtool check FILE...\n"
+    "       plwtool run FILE [--dry-run] [--no-wait]\n";
 
 struct Io {
   std::istream& in;
@@ -286,6 +288,13 @@ int RunPlwtool(const std::vector<std::string>& args, std::istream& in, std::ostr
     if (command == "export") return Export(io, args);
     if (command == "import") return Import(io, args);
     if (command == "check") return Check(io, args);
+    if (command == "run") {
+      return RunCommand(
+          {out, host, [&](const std::string& m) { io.Error(m); },
+           [&](const std::string& m) { return io.Usage(m); },
+           [&](const std::string& f, LoadedList& l) { return Load(io, "run", f, l); }},
+          args);
+    }
     return io.Usage("unknown command \"" + io.Name(command) + "\"");
   } catch (const std::exception& e) {
     io.Error(std::string("unexpected failure: ") + e.what());

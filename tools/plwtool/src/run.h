@@ -1,0 +1,29 @@
+// `plwtool run`: starts a list's entries in order, as a launcher would.
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "host.h"
+#include "list_source.h"
+
+namespace plwtool {
+
+inline constexpr unsigned kIdleWaitMs = 2000;
+
+// What `run` borrows from the rest of the tool: its output, messages and list loading.
+struct RunIo {
+  std::ostream& out;
+  const Host& host;
+  std::function<void(const std::string& utf8)> error;
+  std::function<int(const std::string& utf8)> usage;
+  // Loads the list; on failure it has said why and returns false.
+  std::function<bool(const std::string& file, LoadedList& list)> load;
+};
+
+// `args` as given to the tool, "run" first.
+int RunCommand(const RunIo& io, const std::vector<std::string>& args);
+
+}  // namespace plwtool
