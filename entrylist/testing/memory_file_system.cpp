@@ -87,7 +87,7 @@ std::size_t MemoryFileSystem::BytesUsed() const {
 }
 
 void MemoryFileSystem::FailAt(FsCall call, int nth, int code) {
-  faults_.push_back({call, nth, {}, code});
+  faults_.push_back({call, Calls(call) + nth, {}, code});
 }
 
 void MemoryFileSystem::FailOn(FsCall call, const std::string& path, int code) {
@@ -98,7 +98,7 @@ int MemoryFileSystem::Injected(FsCall call, const std::string& path) {
   const int n = ++calls_[static_cast<int>(call)];
   for (const Fault& f : faults_) {
     if (f.call != call) continue;
-    if (f.nth == n || (f.nth == 0 && !path.empty() && f.path == path)) return f.code;
+    if (f.at == n || (f.at == 0 && !path.empty() && f.path == path)) return f.code;
   }
   return 0;
 }

@@ -64,11 +64,12 @@ class MemoryFileSystem : public FileSystem {
   // Most bytes one Read delivers.
   std::size_t readPiece = SIZE_MAX;
 
-  // The `nth` call (from 1) of `call` answers `code`. A failing Write stores half its bytes
-  // first, as a filling disk does; a failing Close still closes.
+  // The `nth` call (from 1) of `call` from now on answers `code`. A failing Write stores half
+  // its bytes first, as a filling disk does; a failing Close still closes.
   void FailAt(FsCall call, int nth, int code);
   // Every call of `call` on `path` answers `code`.
   void FailOn(FsCall call, const std::string& path, int code);
+  void ClearFaults() { faults_.clear(); }
   int Calls(FsCall call) const { return calls_[static_cast<int>(call)]; }
 
   int OpenRead(const std::string& path, FileHandle& h) override;
@@ -102,7 +103,7 @@ class MemoryFileSystem : public FileSystem {
   };
   struct Fault {
     FsCall call;
-    int nth;  // 0: every call on `path`
+    int at;  // the call count that fails; 0: every call on `path`
     std::string path;
     int code;
   };

@@ -58,7 +58,7 @@ bool RegisterOnce(const WNDCLASSEXA& wc) {
 }  // namespace
 
 MainWindow::MainWindow(platform::Platform& platform)
-    : platform_(platform), form_(std::make_unique<TForm1>(*this, platform)) {}
+    : platform_(platform), form_(std::make_unique<TForm1>(*this, platform, RealFileSystem())) {}
 
 MainWindow::~MainWindow() {
   destroying_ = true;
