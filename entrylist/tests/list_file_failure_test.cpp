@@ -519,6 +519,23 @@ TEST(RealFailures, FileHeldOpenByAnotherHandle) {
   }
 }
 
+// A replacement would part the two names of a hard-linked list: it is rewritten in place.
+TEST(SafeSave, HardLinkedTargetStaysOneFileOnDisk) {
+  TempFolder dir;
+  const std::string path = dir.Write("list.plw", kLongEarlier);
+  ASSERT_TRUE(CreateHardLinkA(dir.Path("other.plw").c_str(), path.c_str(), nullptr));
+  WriteListFile(dir.Path("other.plw"), Sample(2));
+  EXPECT_EQ(dir.Read("list.plw"), listfile::ToBytes(Sample(2)));
+  EXPECT_EQ(dir.Read("other.plw"), listfile::ToBytes(Sample(2)));
+  const HANDLE f = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  BY_HANDLE_FILE_INFORMATION info;
+  ASSERT_TRUE(GetFileInformationByHandle(f, &info));
+  CloseHandle(f);
+  EXPECT_EQ(info.nNumberOfLinks, 2u);
+}
+
 TEST(SafeSave, ReplacementKeepsTheFilesAttributes) {
   TempFolder dir;
   const std::string path = dir.Write("attr.plw", kEarlier);
