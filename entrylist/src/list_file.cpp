@@ -348,7 +348,7 @@ std::function<int(const char*, std::size_t)> WriterTo(FileSystem& fs, FileHandle
 int ReadAll(FileSystem& fs, FileHandle h, std::string& out) {
   std::uint64_t size = 0;
   if (const int e = fs.Size(h, size)) return e;
-  if (size > SIZE_MAX / 2) return FileSystem::kDiskFull;
+  if (size > SIZE_MAX / 2) throw std::length_error("list file too large");
   out.reserve(static_cast<std::size_t>(size));
   char piece[65536];
   for (;;) {
@@ -376,9 +376,16 @@ void RewriteInPlace(FileSystem& fs, const std::string& path, const EntryList& li
   FileHandle h{};
   if (const int e = fs.OpenForRewrite(path, h)) throw EInOutError(e);
   std::string old;
-  if (const int e = ReadAll(fs, h, old)) {
+  int readError = 0;
+  try {
+    readError = ReadAll(fs, h, old);
+  } catch (...) {
     fs.Close(h);
-    throw EInOutError(e);
+    throw;
+  }
+  if (readError != 0) {
+    fs.Close(h);
+    throw EInOutError(readError);
   }
   std::uint64_t length = 0;
   listfile::Serialize(list, [&](const char*, std::size_t n) {

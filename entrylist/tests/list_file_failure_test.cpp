@@ -81,6 +81,7 @@ TEST(SafeSave, FailureAtAnyStepKeepsEarlierListAndLeavesNothingBehind) {
   const FsCall steps[] = {FsCall::OpenForRewrite, FsCall::Size,   FsCall::Read,  FsCall::Reserve,
                           FsCall::Seek,           FsCall::Write,  FsCall::Flush, FsCall::SetLength,
                           FsCall::Close,          FsCall::Replace};
+  int total = 0;
   for (const StepCase& c : cases) {
     const EntryList list = Sample(c.entries);
     // A save that fails nowhere counts the calls of each kind.
@@ -110,7 +111,9 @@ TEST(SafeSave, FailureAtAnyStepKeepsEarlierListAndLeavesNothingBehind) {
       }
     }
     EXPECT_GE(tried, 5) << RouteName(c.route);
+    total += tried;
   }
+  RecordProperty("injected_failures", total);
 }
 
 // The case: a 246-byte name on a nearly full disk. The temporary name beside it must
