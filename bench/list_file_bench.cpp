@@ -187,6 +187,21 @@ void BM_WriteListFile_Loaded(benchmark::State& state) {
   Report(state, n, std::filesystem::file_size(path), 0);
 }
 
+// Saving over a list that has a second name: rewritten in place, its earlier bytes kept in
+// memory meanwhile.
+void BM_WriteListFile_InPlace(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const EntryList& list = List(n);
+  const std::string path = (Folder() / "out-linked.plw").string();
+  const std::string other = (Folder() / "out-linked-2.plw").string();
+  NoFlush fs;
+  WriteListFile(path, list, fs);
+  std::filesystem::remove(other);
+  std::filesystem::create_hard_link(path, other);
+  for (auto _ : state) WriteListFile(path, list, fs);
+  Report(state, n, std::filesystem::file_size(path), 0);
+}
+
 void BM_Baseline_OfstreamWriter(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const EntryList& list = List(n);
@@ -207,6 +222,7 @@ BENCHMARK(BM_ParseInMemory) PALLOMAR_SIZES;
 BENCHMARK(BM_Baseline_GetlineReader) PALLOMAR_SIZES;
 BENCHMARK(BM_WriteListFile) PALLOMAR_SIZES;
 BENCHMARK(BM_WriteListFile_Loaded) PALLOMAR_SIZES;
+BENCHMARK(BM_WriteListFile_InPlace) PALLOMAR_SIZES;
 BENCHMARK(BM_Baseline_OfstreamWriter) PALLOMAR_SIZES;
 
 }  // namespace
