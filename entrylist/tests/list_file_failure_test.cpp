@@ -120,30 +120,38 @@ TEST(SafeSave, FailureAtAnyStepKeepsEarlierListAndLeavesNothingBehind) {
   RecordProperty("injected_failures", total);
 }
 
+struct FullDiskCase {
+  const char* name;
+  std::size_t entries;
+  bool fits;
+};
+
+// Saves Sample(c.entries) at `path`: a list that fits replaces the earlier one; one that does
+// not is refused with 112 and the earlier list stays as it was.
+void ExpectFullDiskOutcome(MemoryFileSystem& fs, const std::string& path, const FullDiskCase& c,
+                           const std::string& earlier) {
+  const EntryList list = Sample(c.entries);
+  try {
+    WriteListFile(path, list, fs);
+    EXPECT_TRUE(c.fits) << c.name << ": no error";
+  } catch (const EInOutError& e) {
+    EXPECT_FALSE(c.fits) << c.name << ": " << e.Code();
+    EXPECT_EQ(e.Code(), 112) << c.name;
+  }
+  EXPECT_EQ(fs.Get(path), c.fits ? listfile::ToBytes(list) : earlier) << c.name;
+}
+
 // The case: a 246-byte name on a nearly full disk. The temporary name beside it must
 // still fit, and the full disk must leave the earlier list whole.
 TEST(SafeSave, LongNameOnFullDiskKeepsEarlierList) {
   const std::string name = std::string(246, 'L') + ".plw";
   const std::string earlier = listfile::ToBytes(Sample(2));
-  struct Case {
-    const char* name;
-    std::size_t entries;
-    bool fits;
-  };
-  for (const Case c : {Case{"fits", 3, true}, Case{"disk full", 3000, false}}) {
+  for (const FullDiskCase c : {FullDiskCase{"fits", 3, true}, {"disk full", 3000, false}}) {
     MemoryFileSystem fs;
     fs.Put(name, earlier);
     fs.Put("filler", std::string(40 * 1024, '\0'));
     fs.capacity = 64 * 1024;
-    const EntryList list = Sample(c.entries);
-    try {
-      WriteListFile(name, list, fs);
-      EXPECT_TRUE(c.fits) << c.name << ": no error";
-    } catch (const EInOutError& e) {
-      EXPECT_FALSE(c.fits) << c.name << ": " << e.Code();
-      EXPECT_EQ(e.Code(), 112) << c.name;
-    }
-    EXPECT_EQ(fs.Get(name), c.fits ? listfile::ToBytes(list) : earlier) << c.name;
+    ExpectFullDiskOutcome(fs, name, c, earlier);
     EXPECT_EQ(fs.Files(), (std::vector<std::string>{fs.Full(name), "/mem/filler"})) << c.name;
   }
 }
@@ -151,25 +159,15 @@ TEST(SafeSave, LongNameOnFullDiskKeepsEarlierList) {
 // In place on a disk too full for the longer list: nothing of the earlier list may go, and the
 // shorter list, which needs no room, is written.
 TEST(SafeSave, InPlaceOnFullDiskWritesOnlyWhatFits) {
-  struct Case {
-    const char* name;
-    std::size_t entries;
-    bool fits;
-  };
-  for (const Case c : {Case{"longer list", 200, false}, Case{"shorter list", 2, true}}) {
+  for (const FullDiskCase c :
+       {FullDiskCase{"longer list", 200, false}, {"shorter list", 2, true}}) {
     MemoryFileSystem fs;
     Prepare(fs, Route::InPlaceNoCreate, kLongEarlier);
     fs.capacity = fs.BytesUsed() + 10;
-    const EntryList list = Sample(c.entries);
-    try {
-      WriteListFile("/mem/d/list.plw", list, fs);
-      EXPECT_TRUE(c.fits) << c.name << ": no error";
-    } catch (const EInOutError& e) {
-      EXPECT_FALSE(c.fits) << c.name;
-      EXPECT_EQ(e.Code(), 112) << c.name;
+    ExpectFullDiskOutcome(fs, "/mem/d/list.plw", c, kLongEarlier);
+    if (!c.fits) {
       EXPECT_EQ(fs.Calls(FsCall::Write), 0) << c.name << ": written before the room was taken";
     }
-    EXPECT_EQ(fs.Get("d/list.plw"), c.fits ? listfile::ToBytes(list) : kLongEarlier) << c.name;
   }
 }
 
