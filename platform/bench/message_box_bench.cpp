@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,8 @@ std::string Repeat(const std::string& piece, std::size_t bytes) {
 
 }  // namespace
 
-int main() {
+// With "--show N" it opens the box for shape N and waits for an answer, to look at it by hand.
+int main(int argc, char** argv) {
   struct Shape {
     const char* name;
     std::string text;
@@ -44,6 +46,9 @@ int main() {
   for (int i = 0; i < 2000; ++i) manyLines += "entry " + std::to_string(i) + "\n";
   const std::vector<Shape> shapes = {
       {"short", "OK?"},
+      {"details, 185-byte path", "\x8E\xC0\x8D\x73\x83\x74\x83\x40\x83\x43\x83\x8B: c:\\tools\\" +
+                                     std::string(168, 'a') +
+                                     "\\app.exe\n\nabc def \x95\x5C\x83\x5C"},
       {"2000 lines", manyLines},
       {"2000-byte path", "c:\\" + std::string(1992, 'a') + ".exe"},
       {"double-byte run, 64 KiB", Repeat("\x95\x5C\x83\x5C", 65536)},
@@ -53,6 +58,12 @@ int main() {
       {"words, 1 MiB", Repeat("path c:\\tools\\app.exe ", 1 << 20)},
   };
   pallomar::platform::Win32Platform platform;
+  if (argc == 3 && std::string(argv[1]) == "--show") {
+    const std::size_t n = std::strtoul(argv[2], nullptr, 10);
+    if (n >= shapes.size()) return 2;
+    return platform.ShowMessageBox(shapes[n].text, pallomar::platform::MsgType::Information,
+                                   pallomar::platform::kButtonOK, 900, 800);
+  }
   gHook = SetWindowsHookExA(WH_CBT, Hook, nullptr, GetCurrentThreadId());
   LARGE_INTEGER frequency{};
   QueryPerformanceFrequency(&frequency);
