@@ -37,6 +37,7 @@ struct BoxState {
   HFONT font = nullptr;
   HWND text = nullptr;
   WNDPROC textProc = nullptr;
+  WNDPROC buttonProc = nullptr;
   // The text as its control holds it: wrapped lines joined by CR LF. The CR LFs put in only to
   // wrap are listed, so that a copy gives back the text as it was.
   std::wstring shown;
@@ -125,11 +126,14 @@ void FillShownText(BoxState& state, const WrappedText& wrapped) {
   }
 }
 
-// The selection, or the whole text when nothing is selected, without the wrapping breaks.
-void CopyText(HWND edit, const BoxState& state) {
+// The selection, or the whole text when nothing is selected or `whole` asks for it, without the
+// wrapping breaks.
+void CopyText(HWND edit, const BoxState& state, bool whole) {
   DWORD from = 0;
   DWORD to = 0;
-  SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+  if (!whole) {
+    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+  }
   std::size_t begin = std::min<std::size_t>(from, state.shown.size());
   std::size_t end = std::min<std::size_t>(to, state.shown.size());
   if (begin >= end) {
@@ -173,7 +177,7 @@ LRESULT CALLBACK TextProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam)
         return code & ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_WANTCHARS);
       }
       case WM_COPY:
-        CopyText(edit, *state);
+        CopyText(edit, *state, false);
         return 0;
       default:
         break;
@@ -182,6 +186,20 @@ LRESULT CALLBACK TextProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam)
     return 0;
   }
   return CallWindowProcW(state->textProc, edit, message, wParam, lParam);
+}
+
+// Ctrl+C on a button copies the whole text, as in the platform's own boxes.
+LRESULT CALLBACK ButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* state = reinterpret_cast<BoxState*>(GetWindowLongPtrA(GetParent(button), DWLP_USER));
+  if (!state || !state->buttonProc) return DefWindowProcA(button, message, wParam, lParam);
+  if (message == WM_CHAR && wParam == 0x03 && state->text) {
+    try {
+      CopyText(state->text, *state, true);
+    } catch (...) {
+    }
+    return 0;
+  }
+  return CallWindowProcA(state->buttonProc, button, message, wParam, lParam);
 }
 
 // The work area and monitor the box belongs on: that of its stated corner, the centre of the
@@ -289,6 +307,9 @@ void Layout(HWND box, BoxState& state) {
     const DWORD style = WS_TABSTOP | (index == 0 ? WS_GROUP : 0) |
                         (b.id == defaultId ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
     HWND button = child("BUTTON", b.caption, style, layout.buttons[index], b.id);
+    const auto proc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ButtonProc)));
+    if (!state.buttonProc) state.buttonProc = proc;
     if (b.id == defaultId || !focusButton) focusButton = button;
     ++index;
   }

@@ -649,7 +649,8 @@ TEST_F(Win32PlatformTest, TallTextScrollsByWheelBarAndKeysAndTheKeysStillAnswer)
       HWND edit = GetDlgItem(box, win32::kBoxTextId);
       switch (c.scroll) {
         case Scroll::Wheel:
-          SendMessageW(GetFocus(), WM_MOUSEWHEEL, static_cast<WPARAM>(static_cast<DWORD>(-3 * WHEEL_DELTA) << 16), 0);
+          SendMessageW(GetFocus(), WM_MOUSEWHEEL,
+                       static_cast<WPARAM>(static_cast<DWORD>(-3 * WHEEL_DELTA) << 16), 0);
           break;
         case Scroll::ScrollBar:
           SendMessageW(edit, WM_VSCROLL, SB_PAGEDOWN, 0);
@@ -670,7 +671,7 @@ TEST_F(Win32PlatformTest, TallTextScrollsByWheelBarAndKeysAndTheKeysStillAnswer)
   }
 }
 
-enum class Pick { Nothing, All, AcrossAWrap };
+enum class Pick { Nothing, AcrossAWrap, OnTheButton };
 
 struct CopyCase {
   const char* name;
@@ -682,7 +683,7 @@ TEST_F(Win32PlatformTest, CtrlCCopiesWithoutTheBreaksPutInToWrap) {
   const std::string text = path + "\n2";
   const CopyCase cases[] = {
       {"nothing selected: the whole text", Pick::Nothing},
-      {"all", Pick::All},
+      {"on the button, a part selected: the whole text", Pick::OnTheButton},
       {"a part across a wrapping break", Pick::AcrossAWrap},
   };
   for (const CopyCase& c : cases) {
@@ -697,9 +698,10 @@ TEST_F(Win32PlatformTest, CtrlCCopiesWithoutTheBreaksPutInToWrap) {
           expected = WithCrLf(text);
           SelectAndCopy(box, 0, 0);
           break;
-        case Pick::All:
+        case Pick::OnTheButton:
           expected = WithCrLf(text);
-          SelectAndCopy(box, 0, -1);
+          SendMessageW(edit, EM_SETSEL, 10, 20);
+          PostMessageA(GetDlgItem(box, kResultOK), WM_CHAR, 0x03, 0x002E0001);
           break;
         case Pick::AcrossAWrap:
           // From the 10th character to 10 past the wrap, the CR LF put in there skipped.
