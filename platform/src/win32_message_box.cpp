@@ -171,10 +171,17 @@ LRESULT CALLBACK TextProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam)
   try {
     switch (message) {
       case WM_GETDLGCODE: {
-        // Enter, Esc, Tab and the access keys stay the box's, as on its buttons; the arrows
-        // and page keys move through the text.
+        // Enter, Esc, Tab and the access keys stay the box's, as on its buttons; the arrows,
+        // page keys and Ctrl+C or Ctrl+A work in the text.
         const LRESULT code = CallWindowProcW(state->textProc, edit, message, wParam, lParam);
-        return code & ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_WANTCHARS);
+        LRESULT kept =
+            code & ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_WANTCHARS);
+        const auto* msg = reinterpret_cast<const MSG*>(lParam);
+        if (msg && msg->message == WM_CHAR && msg->wParam < 0x20 && msg->wParam != '\t' &&
+            msg->wParam != '\r' && msg->wParam != '\n' && msg->wParam != 0x1B) {
+          kept |= DLGC_WANTCHARS;
+        }
+        return kept;
       }
       case WM_COPY:
         CopyText(edit, *state, false);
