@@ -70,9 +70,9 @@ std::string FirstArgument(std::string_view commandLine, const CodePage& cp) {
 }
 
 TForm1::TForm1(FormView& view, platform::Platform& platform, const CodePage& cp)
-    : OpenDialog1(platform),
-      OpenDialog2(platform),
-      SaveDialog1(platform),
+    : OpenDialog1(platform, cp),
+      OpenDialog2(platform, cp),
+      SaveDialog1(platform, cp),
       view_(view),
       platform_(platform),
       cp_(&cp),

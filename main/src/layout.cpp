@@ -14,6 +14,7 @@ constexpr WindowDef kWindow{
     .outerWidth = 481,
     .outerHeight = 359,
     .clientWidth = 473,
+    .fontName = text::kFontName,
     .fontHeight = -12,
     .designDpi = 96,
     .designTextHeight = 12,
@@ -45,15 +46,46 @@ constexpr std::array<ControlDef, kControlCount> kControls{{
 }};
 // clang-format on
 
-constexpr std::array<MenuItemDef, 8> kMenu{{
-    {"File1", -1, text::kMenuFile, Command::None},
-    {"New1", 0, text::kMenuNew, Command::New1Click},
-    {"Open1", 0, text::kMenuOpen, Command::Open1Click},
-    {"S1", 0, text::kMenuSaveAs, Command::S1Click},
-    {"Exit1", 0, text::kMenuExit, Command::Exit1Click},
-    {"Help1", -1, text::kMenuHelp, Command::None},
-    {"SearchforHelpOn1", 5, text::kMenuHelpTopics, Command::SearchforHelpOn1Click},
-    {"About1", 5, text::kMenuAbout, Command::About1Click},
+// A table whose row i is not control i would give every lookup by id the wrong control.
+template <std::size_t N>
+constexpr bool RowsFollowIdOrder(const std::array<ControlDef, N>& rows) {
+  for (std::size_t i = 0; i < N; ++i)
+    if (static_cast<std::size_t>(rows[i].id) != i) return false;
+  return true;
+}
+static_assert(RowsFollowIdOrder(kControls), "row i of the controls must be control i");
+static_assert(static_cast<int>(Ctl::Label5) + 1 == kControlCount, "every control has a row");
+static_assert(ControlId(Ctl::Label5) < kRadioIdBase, "control and radio item ids stay apart");
+
+constexpr std::array<MenuItemDef, 4> kFileItems{{
+    {"New1", text::kMenuNew, Command::New1Click},
+    {"Open1", text::kMenuOpen, Command::Open1Click},
+    {"S1", text::kMenuSaveAs, Command::S1Click},
+    {"Exit1", text::kMenuExit, Command::Exit1Click},
+}};
+
+constexpr std::array<MenuItemDef, 2> kHelpItems{{
+    {"SearchforHelpOn1", text::kMenuHelpTopics, Command::SearchforHelpOn1Click},
+    {"About1", text::kMenuAbout, Command::About1Click},
+}};
+
+// Within a menu the ids rise with the rows, and no id is one of the dialog manager's own.
+template <std::size_t N>
+constexpr bool IdsRiseWithRows(const std::array<MenuItemDef, N>& items) {
+  for (std::size_t i = 0; i < N; ++i) {
+    const int id = static_cast<int>(items[i].command);
+    if (id <= 2 || (i > 0 && id <= static_cast<int>(items[i - 1].command))) return false;
+  }
+  return true;
+}
+static_assert(IdsRiseWithRows(kFileItems) && IdsRiseWithRows(kHelpItems));
+static_assert(static_cast<int>(kFileItems.back().command) <
+                  static_cast<int>(kHelpItems.front().command),
+              "menu ids rise from File1 to Help1");
+
+constexpr std::array<MenuDef, 2> kMenu{{
+    {"File1", text::kMenuFile, kFileItems},
+    {"Help1", text::kMenuHelp, kHelpItems},
 }};
 
 constexpr std::array<const char*, 3> kRadioItems{text::kWindowNormal, text::kWindowMaximized,
@@ -64,7 +96,20 @@ constexpr std::array<const char*, 3> kRadioItems{text::kWindowNormal, text::kWin
 const WindowDef& Window() { return kWindow; }
 std::span<const ControlDef> Controls() { return kControls; }
 const ControlDef& Def(Ctl id) { return kControls[static_cast<std::size_t>(id)]; }
-std::span<const MenuItemDef> Menu() { return kMenu; }
+std::span<const MenuDef> Menu() { return kMenu; }
+
+std::optional<Command> MenuCommand(int commandId) {
+  for (const MenuDef& menu : kMenu)
+    for (const MenuItemDef& item : menu.items)
+      if (static_cast<int>(item.command) == commandId) return item.command;
+  return std::nullopt;
+}
+
+std::optional<Ctl> ControlForId(int windowId) {
+  const int row = windowId - kControlIdBase;
+  if (row < 0 || row >= kControlCount) return std::nullopt;
+  return static_cast<Ctl>(row);
+}
 std::span<const char* const> RadioItems() { return kRadioItems; }
 
 int MulDivRound(int v, int num, int den) {

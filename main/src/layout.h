@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <span>
 
 namespace pallomar::layout {
@@ -20,26 +21,29 @@ struct Rect {
 
 enum class Kind { Edit, Button, RadioGroup, ListBox, CheckBox, Label, Bevel };
 
-// What a click (or, for ListBox1, a double-click) on a control or a menu item runs.
-enum class Command {
-  None,
-  Button1Click,
-  ButtonaddClick,
-  ButtondelClick,
-  ButtoneraseClick,
-  ButtonupClick,
-  ButtondownClick,
-  ButtoninfoClick,
-  ListBox1DblClick,
-  New1Click,
-  Open1Click,
-  S1Click,
-  Exit1Click,
-  SearchforHelpOn1Click,
-  About1Click,
+// What a click (or, for ListBox1, a double-click) on a control or a menu item runs. The value
+// is the command id a menu item sends; it never changes with the tables' order and stays clear
+// of IDOK and IDCANCEL, which the dialog manager sends for Enter and Esc.
+enum class Command : int {
+  None = 0,
+  Button1Click = 301,
+  ButtonaddClick = 302,
+  ButtondelClick = 303,
+  ButtoneraseClick = 304,
+  ButtonupClick = 305,
+  ButtondownClick = 306,
+  ButtoninfoClick = 307,
+  ListBox1DblClick = 308,
+  New1Click = 401,
+  Open1Click = 402,
+  S1Click = 403,
+  Exit1Click = 404,
+  SearchforHelpOn1Click = 405,
+  About1Click = 406,
 };
 
 // Controls in creation order: the tab-order controls first, then those without a tab position.
+// The value is the control's row in Controls().
 enum class Ctl : int {
   Edit1,
   Button1,
@@ -63,6 +67,12 @@ enum class Ctl : int {
 };
 inline constexpr int kControlCount = 19;
 
+// Window ids of the controls and of RadioGroup1's items; fixed per control.
+inline constexpr int kControlIdBase = 100;
+inline constexpr int kRadioIdBase = 150;
+constexpr int ControlId(Ctl id) { return kControlIdBase + static_cast<int>(id); }
+std::optional<Ctl> ControlForId(int windowId);
+
 struct ControlDef {
   Ctl id;
   const char* name;
@@ -78,9 +88,15 @@ struct ControlDef {
 
 struct MenuItemDef {
   const char* name;
-  int parent;  // index of the bar item it drops from; -1 for a bar item
   const char* caption;
   Command command;
+};
+
+// One menu of the bar with the items it drops down.
+struct MenuDef {
+  const char* name;
+  const char* caption;
+  std::span<const MenuItemDef> items;
 };
 
 struct WindowDef {
@@ -89,7 +105,8 @@ struct WindowDef {
   int outerWidth;
   int outerHeight;
   int clientWidth;  // with the usual sizeable frame
-  int fontHeight;   // logical height: negative is the character height
+  const char* fontName;
+  int fontHeight;  // logical height: negative is the character height
   int designDpi;
   int designTextHeight;  // height of "0" in the window's font at design time
 };
@@ -97,7 +114,9 @@ struct WindowDef {
 const WindowDef& Window();
 std::span<const ControlDef> Controls();
 const ControlDef& Def(Ctl id);
-std::span<const MenuItemDef> Menu();
+std::span<const MenuDef> Menu();
+// The command a menu item's id stands for; nothing for an id no menu item sends.
+std::optional<Command> MenuCommand(int commandId);
 
 // RadioGroup1's items: window states 0, 1 and 2, side by side in one row.
 std::span<const char* const> RadioItems();

@@ -10,7 +10,7 @@ namespace pallomar::platform {
 void FileDialog::SetInitialDir(std::string_view dir) {
   const std::size_t n = dir.size();
   // A root such as "C:\" or "\" keeps its backslash: without it the folder would change.
-  if (n > 1 && dir[n - 2] != ':' && LastDelimiter(dir, "\\") == n - 1) dir.remove_suffix(1);
+  if (n > 1 && dir[n - 2] != ':' && LastDelimiter(dir, "\\", *cp_) == n - 1) dir.remove_suffix(1);
   initialDir_.assign(dir);
 }
 

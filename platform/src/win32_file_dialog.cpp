@@ -68,8 +68,7 @@ LRESULT CALLBACK PlacementHook(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 // Copies at most MAX_PATH - 1 bytes without cutting a double-byte character.
-void CopyFileName(const std::string& name, char (&buffer)[MAX_PATH]) {
-  const CodePage& cp = ActiveCodePage();
+void CopyFileName(const std::string& name, const CodePage& cp, char (&buffer)[MAX_PATH]) {
   std::size_t n = 0;
   while (n < name.size()) {
     const std::size_t len =
@@ -83,9 +82,9 @@ void CopyFileName(const std::string& name, char (&buffer)[MAX_PATH]) {
 
 }  // namespace
 
-std::string DialogFilter(std::string_view filter) {
+std::string DialogFilter(std::string_view filter, const CodePage& cp) {
   std::string result;
-  for (const std::string& part : SplitFilter(filter)) {
+  for (const std::string& part : SplitFilter(filter, cp)) {
     result += part;
     result += '\0';
   }
@@ -101,9 +100,9 @@ DWORD DialogFlags(unsigned options) {
 }
 
 bool RunFileDialog(HWND owner, FileDialog& dialog, bool save) {
-  const std::string filter = DialogFilter(dialog.Filter);
+  const std::string filter = DialogFilter(dialog.Filter, dialog.Cp());
   char file[MAX_PATH] = {};
-  CopyFileName(dialog.FileName, file);
+  CopyFileName(dialog.FileName, dialog.Cp(), file);
 
   OPENFILENAMEA ofn{};
   ofn.lStructSize = sizeof(ofn);

@@ -42,7 +42,7 @@ class ThreadWindowsDisabled {
 };
 
 // The filter in the dialog's form: every whole "|" a NUL, two NULs at the end.
-std::string DialogFilter(std::string_view filter);
+std::string DialogFilter(std::string_view filter, const CodePage& cp);
 
 // The OFN_* flags for the dialog's options.
 DWORD DialogFlags(unsigned options);

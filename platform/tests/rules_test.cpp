@@ -144,6 +144,28 @@ TEST(InitialDir, DropsOneTrailingBackslashExceptAtARoot) {
   }
 }
 
+TEST(InitialDir, FollowsTheCodePageTheDialogWasGivenNotTheProcesss) {
+  // "ソ" is 0x83 0x5C: one character in code page 932, a byte and a backslash in a
+  // single-byte code page.
+  const auto cp932 = MakeBuiltinCp932();
+  const auto single = MakeSingleByteCodePage();
+  struct Case {
+    const CodePage* cp;
+    const char* set;
+    const char* kept;
+  };
+  const Case cases[] = {
+      {cp932.get(), "ソ", "ソ"},
+      {single.get(), "ソ", "\x83"},
+  };
+  DialogPlatform platform;
+  for (const Case& c : cases) {
+    TSaveDialog dialog(platform, *c.cp);
+    dialog.SetInitialDir(c.set);
+    EXPECT_EQ(dialog.InitialDir(), c.kept) << c.set;
+  }
+}
+
 TEST(FileDialogs, EachRunsItsOwnKindAndReportsTheAnswer) {
   DialogPlatform platform;
   TOpenDialog open(platform);

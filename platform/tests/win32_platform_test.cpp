@@ -959,7 +959,7 @@ TEST_F(FileDialogTest, OverlongFileNameIsCutWholeCharactersInsteadOfOverrunning)
 TEST(DialogRequest, FlagsAreExactlyHideReadOnlySizingExplorer) {
   EXPECT_EQ(win32::DialogFlags(ofHideReadOnly | ofEnableSizing),
             static_cast<DWORD>(OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER));
-  const std::string filter = win32::DialogFilter("ポ|*.p|B|*.b");
+  const std::string filter = win32::DialogFilter("ポ|*.p|B|*.b", ActiveCodePage());
   EXPECT_EQ(filter, std::string("ポ\0*.p\0B\0*.b\0\0", 14));
 }
 

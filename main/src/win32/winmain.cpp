@@ -6,6 +6,24 @@
 #include "platform/win32_platform.h"
 #include "win32/main_window.h"
 
+namespace {
+
+// The one message loop: Tab and the arrow keys move between Form1's controls. Returns the exit
+// code.
+int RunMessageLoop(HWND form) {
+  MSG msg{};
+  for (;;) {
+    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0) return static_cast<int>(msg.wParam);
+    if (got == -1) return 1;
+    if (form != nullptr && IsWindow(form) && IsDialogMessageA(form, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
@@ -15,7 +33,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     if (!window.Create(instance)) return 1;
     platform.SetMainWindow(window.Handle());
     window.Show(showCommand);
-    return pallomar::win32::RunMessageLoop(window.Handle());
+    return RunMessageLoop(window.Handle());
   } catch (...) {
     // Only start-up can get here (the handlers catch their own errors): no window to report in.
     return 1;

@@ -8,6 +8,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,12 @@ using platform::testing::CallKind;
 class DropPlatform : public platform::testing::ScriptedPlatform {
  public:
   HWND window = nullptr;
+  // Runs while the error box is open, before it is recorded.
+  std::function<void()> onError;
+  void ShowErrorBox(std::string_view message) override {
+    if (onError) onError();
+    ScriptedPlatform::ShowErrorBox(message);
+  }
   void DragAcceptFiles(bool accept) override {
     ScriptedPlatform::DragAcceptFiles(accept);
     if (window != nullptr) ::DragAcceptFiles(window, accept ? TRUE : FALSE);
@@ -107,7 +114,13 @@ inline std::string TextOf(HWND hwnd) {
 
 class WindowTest : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { CreateWindowFresh(); }
+
+  // A new Form1, not yet shown, over a platform with no calls recorded.
+  void CreateWindowFresh() {
+    window.reset();
+    Pump();
+    platform.calls.clear();
     window = std::make_unique<MainWindow>(platform);
     ASSERT_TRUE(window->Create(GetModuleHandleA(nullptr)));
     platform.window = window->Handle();
@@ -145,10 +158,10 @@ class WindowTest : public ::testing::Test {
   }
 
   void Menu(const std::string& name) {
-    const auto items = layout::Menu();
-    for (std::size_t i = 0; i < items.size(); ++i) {
-      if (name == items[i].name) {
-        SendMessageA(window->Handle(), WM_COMMAND, MAKEWPARAM(kMenuIdBase + static_cast<int>(i), 0),
+    for (const layout::MenuDef& menu : layout::Menu()) {
+      for (const layout::MenuItemDef& item : menu.items) {
+        if (name != item.name) continue;
+        SendMessageA(window->Handle(), WM_COMMAND, MAKEWPARAM(static_cast<int>(item.command), 0),
                      0);
         Pump();
         return;

@@ -64,12 +64,8 @@ TEST_F(WindowTest, OtherShowCommandsShowTheWindowInsteadOfMinimisingIt) {
   for (const int command :
        {SW_SHOWMINIMIZED, SW_MINIMIZE, SW_SHOW, SW_SHOWNOACTIVATE, SW_SHOWDEFAULT, SW_RESTORE}) {
     SCOPED_TRACE(command);
-    window.reset();
-    Pump();
-    platform.calls.clear();
-    window = std::make_unique<MainWindow>(platform);
-    ASSERT_TRUE(window->Create(GetModuleHandleA(nullptr)));
-    platform.window = window->Handle();
+    CreateWindowFresh();
+    if (HasFatalFailure()) return;
     ShowForm(command);
     EXPECT_TRUE(IsWindowVisible(window->Handle()));
     EXPECT_FALSE(IsIconic(window->Handle()));
@@ -311,28 +307,104 @@ TEST_F(WindowTest, StartWithAListFileShowsItsPathAndEntries) {
   EXPECT_EQ(platform.Count(CallKind::ErrorBox), 0u);
 }
 
-TEST_F(WindowTest, MissingStartFileIsReportedOverTheVisibleWindow) {
-  platform.commandLine = "pallomar.exe c:\\no\\such\\list.plw";
-  bool visibleDuringBox = false;
-  platform.onBox = [&](const Call&) { visibleDuringBox = IsWindowVisible(window->Handle()); };
+// What the window holds and whether it is on the screen when it first becomes visible.
+class FirstShowWatch {
+ public:
+  explicit FirstShowWatch(MainWindow& window) : window_(window) {
+    self_ = this;
+    hook_ = SetWindowsHookExA(WH_CALLWNDPROC, &Hook, nullptr, GetCurrentThreadId());
+  }
+  ~FirstShowWatch() {
+    UnhookWindowsHookEx(hook_);
+    self_ = nullptr;
+  }
+  bool seen = false;
+  int rows = -1;
+  std::string caption;
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* m = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && self_ != nullptr && !self_->seen &&
+        m->hwnd == self_->window_.Handle() && m->message == WM_SHOWWINDOW && m->wParam != FALSE) {
+      self_->seen = true;
+      self_->rows =
+          static_cast<int>(SendMessageA(self_->window_.Control(Ctl::ListBox1), LB_GETCOUNT, 0, 0));
+      self_->caption = TextOf(self_->window_.Handle());
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  static inline FirstShowWatch* self_ = nullptr;
+  MainWindow& window_;
+  HHOOK hook_ = nullptr;
+};
+
+TEST_F(WindowTest, CommandLineListIsAlreadyInTheWindowWhenItFirstAppears) {
+  TempFolder dir;
+  const std::string path = WriteList(dir.File("first.plw"), kThree);
+  platform.commandLine = "pallomar.exe " + path;
+  FirstShowWatch watch(*window);
   ShowForm();
-  platform.onBox = nullptr;
-  ASSERT_EQ(platform.Count(CallKind::MsgBox), 1u);
-  EXPECT_TRUE(visibleDuringBox) << "FormShow runs once the window is on the screen";
-  EXPECT_EQ(platform.CallsOf(CallKind::MsgBox)[0].text, text::kMsgFileNotFound);
-  EXPECT_EQ(TextOf(window->Handle()), text::kAppCaption);
+  ASSERT_TRUE(watch.seen);
+  EXPECT_EQ(watch.rows, 3) << "an empty window must not show first";
+  EXPECT_EQ(watch.caption, std::string(text::kAppCaptionPrefix) + path);
 }
 
-TEST_F(WindowTest, UnreadableStartFileGivesTheErrorBoxAndTheWindowStays) {
+TEST_F(WindowTest, StartBoxesComeUpBeforeTheWindowAtTheirOffsetsFromIt) {
+  TempFolder dir;
+  const std::string badHeader = dir.File("bad.plw");
+  {
+    HANDLE f = CreateFileA(badHeader.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(f, "99\r\n", 4, &written, nullptr);
+    CloseHandle(f);
+  }
+  struct Case {
+    std::string commandLine;
+    const char* text;
+    int dx;
+  };
+  const Case cases[] = {
+      {"pallomar.exe c:\\no\\such\\list.plw", text::kMsgFileNotFound, 135},
+      {"pallomar.exe " + badHeader, text::kMsgCannotRead, 120},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    CreateWindowFresh();
+    if (HasFatalFailure()) return;
+    platform.commandLine = c.commandLine;
+    bool visibleDuringBox = true;
+    platform.onBox = [&](const Call&) { visibleDuringBox = IsWindowVisible(window->Handle()); };
+    ShowForm();
+    platform.onBox = nullptr;
+    const auto boxes = platform.CallsOf(CallKind::MsgBox);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, c.text);
+    EXPECT_FALSE(visibleDuringBox) << "the box comes before the window";
+    EXPECT_TRUE(IsWindowVisible(window->Handle()));
+    // Showing does not move the window, so the box sat where it belongs.
+    const ScreenPoint corner = window->WindowTopLeft();
+    EXPECT_EQ(boxes[0].x, corner.x + c.dx);
+    EXPECT_EQ(boxes[0].y, corner.y + 120);
+    EXPECT_EQ(TextOf(window->Handle()), text::kAppCaption);
+  }
+}
+
+TEST_F(WindowTest, UnreadableStartFileShowsTheWindowOnlyAfterTheErrorBox) {
   TempFolder dir;
   const std::string path = WriteList(dir.File("locked.plw"), kThree);
   // Held without sharing, so the reader's open fails.
   HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
   platform.commandLine = "pallomar.exe " + path;
+  bool visibleDuringBox = true;
+  platform.onError = [&] { visibleDuringBox = IsWindowVisible(window->Handle()); };
   ShowForm();
+  platform.onError = nullptr;
   CloseHandle(lock);
   EXPECT_EQ(platform.Count(CallKind::ErrorBox), 1u);
+  EXPECT_FALSE(visibleDuringBox) << "the error box comes before the window";
   EXPECT_TRUE(IsWindowVisible(window->Handle()));
   EXPECT_EQ(TextOf(window->Handle()), text::kAppCaption);
   EXPECT_EQ(window->Form().OpenDialog1.Title, "");
@@ -666,7 +738,8 @@ TEST(RealWindow, SaveAsThroughTheRealDialogWritesTheListWithItsExtension) {
       SendMessageA(window.Control(Ctl::Buttonadd), BM_CLICK, 0, 0);
     }
     DialogAnswerer answerer(typed);
-    SendMessageA(window.Handle(), WM_COMMAND, MAKEWPARAM(kMenuIdBase + 3, 0), 0);
+    SendMessageA(window.Handle(), WM_COMMAND,
+                 MAKEWPARAM(static_cast<int>(layout::Command::S1Click), 0), 0);
     EXPECT_EQ(answerer.answered, 1);
     EXPECT_TRUE(answerer.others.empty()) << answerer.others.front();
     EXPECT_EQ(TextOf(window.Handle()), std::string(text::kAppCaptionPrefix) + written);
@@ -716,32 +789,6 @@ TEST_F(WindowTest, AMoveRepaintsOnlyTheTwoRowsItTouched) {
   window->Form().Model().list.Move(25, 26);
   window->ListRowsChanged(25, 26, 30);
   EXPECT_FALSE(GetUpdateRect(List(), &dirty, FALSE));
-}
-
-// --- layout rules ---
-
-TEST(LayoutScale, FontAndPositionsFollowDensityAndMeasuredHeight) {
-  struct Case {
-    int dpi;
-    int fontHeight;
-  };
-  for (const Case& c :
-       {Case{96, -12}, Case{120, -15}, Case{144, -18}, Case{192, -24}, Case{0, -12}}) {
-    EXPECT_EQ(layout::FontHeightFor(c.dpi), c.fontHeight) << c.dpi;
-  }
-  struct ScaleCase {
-    int measured;
-    int v;
-    int want;
-  };
-  for (const ScaleCase& c :
-       {ScaleCase{12, 481, 481}, ScaleCase{13, 481, 521}, ScaleCase{15, 359, 449},
-        ScaleCase{24, 17, 34}, ScaleCase{0, 473, 473}}) {
-    EXPECT_EQ(layout::ScaleFor(c.measured).Apply(c.v), c.want) << c.measured << " " << c.v;
-  }
-  EXPECT_EQ(layout::MulDivRound(-12, 120, 96), -15);
-  EXPECT_EQ(layout::MulDivRound(7, 1, 2), 4);
-  EXPECT_EQ(layout::MulDivRound(-7, 1, 2), -4);
 }
 
 }  // namespace

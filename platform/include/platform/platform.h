@@ -34,7 +34,9 @@ class Platform;
 // Common state of the open and save dialogs.
 class FileDialog {
  public:
-  explicit FileDialog(Platform& platform) : platform_(&platform) {}
+  // `cp` splits the dialog's paths and filter without cutting a double-byte character.
+  explicit FileDialog(Platform& platform, const CodePage& cp = ActiveCodePage())
+      : platform_(&platform), cp_(&cp) {}
   virtual ~FileDialog() = default;
 
   std::string Filter;  // description|pattern pairs
@@ -47,6 +49,7 @@ class FileDialog {
   // Drops one trailing "\" unless the value is one character long or it follows ":".
   void SetInitialDir(std::string_view dir);
   const std::string& InitialDir() const { return initialDir_; }
+  const CodePage& Cp() const { return *cp_; }
 
   // Runs the dialog; true when confirmed (FileName and FilterIndex updated).
   virtual bool Execute() = 0;
@@ -55,6 +58,7 @@ class FileDialog {
   Platform* platform_;
 
  private:
+  const CodePage* cp_;
   std::string initialDir_;
 };
 
