@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "bench_lists.h"
+#include "entrylist/file_system.h"
 #include "entrylist/list_file.h"
-#include "file_io.h"
 #include "list_file_internal.h"
 
 namespace pallomar::bench {
@@ -48,27 +48,29 @@ std::string ListFile(std::size_t n) {
 }
 
 // The real file system without the final flush to disk, which measures the disk, not us.
-class NoFlush final : public fileio::FileSystem {
+class NoFlush final : public FileSystem {
  public:
-  fileio::FileSystem& r = fileio::Real();
-  int OpenRead(const std::string& p, fileio::Handle& h) override { return r.OpenRead(p, h); }
-  int Size(fileio::Handle h, std::uint64_t& s) override { return r.Size(h, s); }
-  int Read(fileio::Handle h, char* b, std::size_t n, std::size_t& g) override {
+  FileSystem& r = RealFileSystem();
+  int OpenRead(const std::string& p, FileHandle& h) override { return r.OpenRead(p, h); }
+  int Size(FileHandle h, std::uint64_t& s) override { return r.Size(h, s); }
+  int Read(FileHandle h, char* b, std::size_t n, std::size_t& g) override {
     return r.Read(h, b, n, g);
   }
-  int ProbeTarget(const std::string& p, fileio::TargetState& s) override {
-    return r.ProbeTarget(p, s);
-  }
-  int CreateNew(const std::string& p, const fileio::TargetState& s, fileio::Handle& h) override {
+  int ProbeTarget(const std::string& p, TargetState& s) override { return r.ProbeTarget(p, s); }
+  std::string Beside(const std::string& p, std::string_view n) override { return r.Beside(p, n); }
+  int CreateNew(const std::string& p, const TargetState& s, FileHandle& h) override {
     return r.CreateNew(p, s, h);
   }
-  int CreateOrTruncate(const std::string& p, fileio::Handle& h) override {
-    return r.CreateOrTruncate(p, h);
+  int OpenForRewrite(const std::string& p, FileHandle& h) override {
+    return r.OpenForRewrite(p, h);
   }
-  int Write(fileio::Handle h, const char* d, std::size_t n) override { return r.Write(h, d, n); }
-  int Flush(fileio::Handle) override { return 0; }
-  int Close(fileio::Handle h) override { return r.Close(h); }
-  int Replace(const std::string& f, const std::string& t, const fileio::TargetState& s) override {
+  int Reserve(FileHandle h, std::uint64_t n) override { return r.Reserve(h, n); }
+  int Seek(FileHandle h, std::uint64_t n) override { return r.Seek(h, n); }
+  int Write(FileHandle h, const char* d, std::size_t n) override { return r.Write(h, d, n); }
+  int Flush(FileHandle) override { return 0; }
+  int SetLength(FileHandle h, std::uint64_t n) override { return r.SetLength(h, n); }
+  int Close(FileHandle h) override { return r.Close(h); }
+  int Replace(const std::string& f, const std::string& t, const TargetState& s) override {
     return r.Replace(f, t, s);
   }
   int Remove(const std::string& p) override { return r.Remove(p); }
@@ -170,9 +172,7 @@ void BM_WriteListFile(benchmark::State& state) {
   const EntryList& list = List(n);
   const std::string path = (Folder() / "out.plw").string();
   NoFlush fs;
-  fileio::SetCurrent(&fs);
-  for (auto _ : state) WriteListFile(path, list);
-  fileio::SetCurrent(nullptr);
+  for (auto _ : state) WriteListFile(path, list, fs);
   Report(state, n, std::filesystem::file_size(path), 0);
 }
 
@@ -183,9 +183,22 @@ void BM_WriteListFile_Loaded(benchmark::State& state) {
   ReadListFile(ListFile(n), list);
   const std::string path = (Folder() / "out-loaded.plw").string();
   NoFlush fs;
-  fileio::SetCurrent(&fs);
-  for (auto _ : state) WriteListFile(path, list);
-  fileio::SetCurrent(nullptr);
+  for (auto _ : state) WriteListFile(path, list, fs);
+  Report(state, n, std::filesystem::file_size(path), 0);
+}
+
+// Saving over a list that has a second name: rewritten in place, its earlier bytes kept in
+// memory meanwhile.
+void BM_WriteListFile_InPlace(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const EntryList& list = List(n);
+  const std::string path = (Folder() / "out-linked.plw").string();
+  const std::string other = (Folder() / "out-linked-2.plw").string();
+  NoFlush fs;
+  WriteListFile(path, list, fs);
+  std::filesystem::remove(other);
+  std::filesystem::create_hard_link(path, other);
+  for (auto _ : state) WriteListFile(path, list, fs);
   Report(state, n, std::filesystem::file_size(path), 0);
 }
 
@@ -209,6 +222,7 @@ BENCHMARK(BM_ParseInMemory) PALLOMAR_SIZES;
 BENCHMARK(BM_Baseline_GetlineReader) PALLOMAR_SIZES;
 BENCHMARK(BM_WriteListFile) PALLOMAR_SIZES;
 BENCHMARK(BM_WriteListFile_Loaded) PALLOMAR_SIZES;
+BENCHMARK(BM_WriteListFile_InPlace) PALLOMAR_SIZES;
 BENCHMARK(BM_Baseline_OfstreamWriter) PALLOMAR_SIZES;
 
 }  // namespace

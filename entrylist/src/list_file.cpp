@@ -7,8 +7,8 @@
 #include <stdexcept>
 
 #include "entry_list_impl.h"
+#include "entrylist/file_system.h"
 #include "entrylist/list_parse.h"
-#include "file_io.h"
 #include "line_scan.h"
 #include "list_file_internal.h"
 
@@ -76,6 +76,8 @@ class Output {
   int error_ = 0;
 };
 
+// A name of fixed, short length, so that every target whose name fits has a temporary name
+// that fits beside it too.
 std::string TemporaryName(const std::string& target, int attempt) {
   static unsigned counter = 0;
   const auto now =
@@ -85,28 +87,95 @@ std::string TemporaryName(const std::string& target, int attempt) {
                            static_cast<unsigned long long>(attempt);
   mix *= 0x9E3779B97F4A7C15ull;
   static const char kHex[] = "0123456789abcdef";
-  std::string name = target;
-  name += ".~";
+  std::string name = "~plw";
   for (int i = 0; i < 8; ++i) name += kHex[(mix >> (60 - 4 * i)) & 0xF];
   name += ".tmp";
   return name;
 }
 
-// The way the list was always written: truncate and write in place. Used only when no file
-// can be made beside the target.
-void WriteInPlace(fileio::FileSystem& fs, const std::string& path, const EntryList& list) {
-  fileio::Handle h{};
-  if (const int e = fs.CreateOrTruncate(path, h)) throw EInOutError(e);
-  int e = 0;
+std::function<int(const char*, std::size_t)> WriterTo(FileSystem& fs, FileHandle h) {
+  return [&fs, h](const char* p, std::size_t n) { return fs.Write(h, p, n); };
+}
+
+// The whole content of an open file, from its start.
+int ReadAll(FileSystem& fs, FileHandle h, std::string& out) {
+  std::uint64_t size = 0;
+  if (const int e = fs.Size(h, size)) return e;
+  if (size > SIZE_MAX / 2) throw std::length_error("list file too large");
+  out.reserve(static_cast<std::size_t>(size));
+  char piece[65536];
+  for (;;) {
+    std::size_t got = 0;
+    if (const int e = fs.Read(h, piece, sizeof piece, got)) return e;
+    if (got == 0) return 0;
+    out.append(piece, got);
+  }
+}
+
+// After a failed step of the in-place rewrite: the earlier bytes go back over whatever reached
+// the file and the earlier length is restored. Best effort: the step's own error is the one
+// reported.
+void PutBack(FileSystem& fs, FileHandle h, const std::string& old, bool written) {
+  if (written && fs.Seek(h, 0) == 0) (void)fs.Write(h, old.data(), old.size());
+  (void)fs.SetLength(h, old.size());
+  (void)fs.Flush(h);
+}
+
+// Rewrites an existing file in place for when no new file can be made beside it, or when it
+// has more than one name. It is never shorter or cut before all the new bytes are in it: the
+// room for the longer of the two lists is taken first, the new bytes overwrite from the start
+// and are flushed, and only then is the file cut to the new length.
+void RewriteInPlace(FileSystem& fs, const std::string& path, const EntryList& list) {
+  FileHandle h{};
+  if (const int e = fs.OpenForRewrite(path, h)) throw EInOutError(e);
+  std::string old;
+  int readError = 0;
   try {
-    e = listfile::Serialize(list, [&](const char* p, std::size_t n) { return fs.Write(h, p, n); });
+    readError = ReadAll(fs, h, old);
   } catch (...) {
     fs.Close(h);
     throw;
   }
-  // A failed close is what the user sees, whatever went before.
-  if (const int ce = fs.Close(h)) e = ce;
-  if (e != 0) throw EInOutError(e);
+  if (readError != 0) {
+    fs.Close(h);
+    throw EInOutError(readError);
+  }
+  std::uint64_t length = 0;
+  listfile::Serialize(list, [&](const char*, std::size_t n) {
+    length += n;
+    return 0;
+  });
+  bool written = false;
+  int e = 0;
+  try {
+    e = fs.Reserve(h, std::max<std::uint64_t>(length, old.size()));
+    if (e == 0) e = fs.Seek(h, 0);
+    if (e == 0) {
+      written = true;
+      e = listfile::Serialize(list, WriterTo(fs, h));
+    }
+    if (e == 0) e = fs.Flush(h);
+    if (e == 0) e = fs.SetLength(h, length);
+    if (e == 0) e = fs.Flush(h);
+  } catch (...) {
+    PutBack(fs, h, old, written);
+    fs.Close(h);
+    throw;
+  }
+  if (e != 0) {
+    PutBack(fs, h, old, written);
+    fs.Close(h);
+    throw EInOutError(e);
+  }
+  if (const int ce = fs.Close(h)) {
+    // A failure is reported, so the file must not hold the new list: put the earlier back.
+    FileHandle again{};
+    if (fs.OpenForRewrite(path, again) == 0) {
+      PutBack(fs, again, old, true);
+      fs.Close(again);
+    }
+    throw EInOutError(ce);
+  }
 }
 
 }  // namespace
@@ -199,9 +268,9 @@ std::string ToBytes(const EntryList& list) {
 
 }  // namespace listfile
 
-ListFileReadResult ReadListFile(const std::string& path, EntryList& list, ListNotes* notes) {
-  fileio::FileSystem& fs = fileio::Current();
-  fileio::Handle h{};
+ListFileReadResult ReadListFile(const std::string& path, EntryList& list, FileSystem& fs,
+                                ListNotes* notes) {
+  FileHandle h{};
   if (const int e = fs.OpenRead(path, h)) throw EInOutError(e);
   std::unique_ptr<char[]> buf;
   std::size_t used = 0;
@@ -251,28 +320,32 @@ ListFileReadResult ReadListFile(const std::string& path, EntryList& list, ListNo
   return result;
 }
 
-void WriteListFile(const std::string& path, const EntryList& list) {
-  fileio::FileSystem& fs = fileio::Current();
-  fileio::TargetState state;
+void WriteListFile(const std::string& path, const EntryList& list, FileSystem& fs) {
+  TargetState state;
   if (const int e = fs.ProbeTarget(path, state)) throw EInOutError(e);
   const std::string& target = state.linked.empty() ? path : state.linked;
+  // Replacing one name of a file with several would part it from the others.
+  if (state.exists && state.links > 1) {
+    RewriteInPlace(fs, target, list);
+    return;
+  }
 
   std::string temp;
-  fileio::Handle h{};
+  FileHandle h{};
   int e = 0;
   for (int attempt = 0; attempt < 16; ++attempt) {
-    temp = TemporaryName(target, attempt);
+    temp = fs.Beside(target, TemporaryName(target, attempt));
     e = fs.CreateNew(temp, state, h);
-    if (e != fileio::kAlreadyExists) break;
+    if (e != FileSystem::kAlreadyExists) break;
   }
   if (e != 0) {
-    // A full disk would cut the list short in place too: leave the earlier file alone.
-    if (e == fileio::kDiskFull) throw EInOutError(e);
-    WriteInPlace(fs, target, list);
+    // A folder where the list may be written but no file made: the safe in-place rewrite.
+    if (!state.exists) throw EInOutError(e);
+    RewriteInPlace(fs, target, list);
     return;
   }
   try {
-    e = listfile::Serialize(list, [&](const char* p, std::size_t n) { return fs.Write(h, p, n); });
+    e = listfile::Serialize(list, WriterTo(fs, h));
   } catch (...) {
     fs.Close(h);
     fs.Remove(temp);
@@ -287,6 +360,6 @@ void WriteListFile(const std::string& path, const EntryList& list) {
   }
 }
 
-bool FileExists(const std::string& path) { return fileio::Current().IsFile(path); }
+bool FileExists(const std::string& path, FileSystem& fs) { return fs.IsFile(path); }
 
 }  // namespace pallomar

@@ -69,12 +69,13 @@ std::string FirstArgument(std::string_view commandLine, const CodePage& cp) {
   return NextArgument(commandLine, pos, cp);
 }
 
-TForm1::TForm1(FormView& view, platform::Platform& platform, const CodePage& cp)
+TForm1::TForm1(FormView& view, platform::Platform& platform, FileSystem& files, const CodePage& cp)
     : OpenDialog1(platform, cp),
       OpenDialog2(platform, cp),
       SaveDialog1(platform, cp),
       view_(view),
       platform_(platform),
+      files_(files),
       cp_(&cp),
       model_(cp) {
   OpenDialog1.Filter = text::kFilterRun;
@@ -171,7 +172,7 @@ void TForm1::ClearAll() {
 }
 
 void TForm1::LoadListFile(const std::string& path) {
-  if (!FileExists(path)) {
+  if (!FileExists(path, files_)) {
     platform_.AlertBeep();
     const ScreenPoint at = BoxAt(135, 120);
     platform_.ShowMessageBox(text::kMsgFileNotFound, MsgType::Error, kButtonOK, at.x, at.y);
@@ -180,7 +181,7 @@ void TForm1::LoadListFile(const std::string& path) {
   ClearAll();
   ListFileReadResult result;
   try {
-    result = ReadListFile(path, model_.list);
+    result = ReadListFile(path, model_.list, files_);
   } catch (...) {
     // What was read before the failure stays in the list, so the window must show it.
     ResyncListAfterError(0);
@@ -246,14 +247,14 @@ void TForm1::S1Click() {
     }
     if (!SaveDialog1.Execute()) return;
     const std::string path = SaveDialog1.FileName;
-    if (FileExists(path)) {
+    if (FileExists(path, files_)) {
       const ScreenPoint at = BoxAt(130, 120);
       const int answer = platform_.ShowMessageBox(text::kMsgOverwrite, MsgType::Warning,
                                                   kButtonYes | kButtonNo, at.x, at.y);
       // Only a clear yes replaces a file; a box closed from its title bar is not one.
       if (answer != platform::kResultYes) return;
     }
-    WriteListFile(path, model_.list);
+    WriteListFile(path, model_.list, files_);
     SetCurrentFile(path);
   });
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "entrylist/file_system.h"
 #include "entrylist/model.h"
 #include "form_view.h"
 #include "platform/platform.h"
@@ -22,8 +23,10 @@ std::string FirstArgument(std::string_view commandLine, const CodePage& cp = Act
 
 class TForm1 {
  public:
-  // Sets up the three file dialogs; no handler runs here and nothing is shown.
-  TForm1(FormView& view, platform::Platform& platform, const CodePage& cp = ActiveCodePage());
+  // Sets up the three file dialogs; no handler runs here and nothing is shown. List files are
+  // read and written through `files`.
+  TForm1(FormView& view, platform::Platform& platform, FileSystem& files,
+         const CodePage& cp = ActiveCodePage());
 
   // Handlers. Each runs its body through Dispatch, so the window procedure calls them directly
   // and no exception ever leaves one.
@@ -75,6 +78,7 @@ class TForm1 {
 
   FormView& view_;
   platform::Platform& platform_;
+  FileSystem& files_;
   const CodePage* cp_;
   ListModel model_;
 };

@@ -106,7 +106,7 @@ TEST_F(FormStartTest, WindowsFolderLongerThanThirtyOrFailedLeavesInitialFolders)
     p.windowsFolder = c.folder;
     p.windowsFolderLength = c.reported;
     FakeFormView v;
-    TForm1 f(v, p, Cp932());
+    TForm1 f(v, p, files, Cp932());
     f.FormShow();
     const std::string expected = c.used ? *c.folder + std::string(kPrograms) : "";
     EXPECT_EQ(f.OpenDialog1.InitialDir(), expected);
@@ -136,7 +136,7 @@ TEST_F(FormStartTest, ShowAcceptsDropsThenLoadsTheArgumentThenTitlesTheBrowseDia
   ScriptedPlatform p;
   p.commandLine = "\"C:\\Program Files\\pallomar.exe\" start.plw";
   FakeFormView v;
-  TForm1 f(v, p, Cp932());
+  TForm1 f(v, p, files, Cp932());
   f.FormShow();
   EXPECT_EQ(v.caption, kWith + "start.plw");
   EXPECT_EQ(f.Model().list.Count(), 2u);
@@ -153,7 +153,7 @@ TEST_F(FormStartTest, NoArgumentLoadsNothingAndKeepsThePlainCaption) {
     ScriptedPlatform p;
     p.commandLine = line;
     FakeFormView v;
-    TForm1 f(v, p, Cp932());
+    TForm1 f(v, p, files, Cp932());
     f.FormShow();
     EXPECT_EQ(v.caption, kPlain) << line;
     EXPECT_EQ(p.Count(CallKind::Beep), 0u) << line;
@@ -164,9 +164,7 @@ TEST_F(FormStartTest, NoArgumentLoadsNothingAndKeepsThePlainCaption) {
 
 TEST_F(FormStartTest, FailedLoadAtStartShowsTheErrorAndSkipsTheTitle) {
   WriteRaw("locked.plw", ListBytes({E("c:\\a.exe")}));
-  FailingFileSystem fs;
-  fs.openReadFails["locked.plw"] = 5;
-  fileio::SetCurrent(&fs);
+  files.FailOn(FsCall::OpenRead, "locked.plw", 5);
   platform.commandLine = "pallomar.exe locked.plw";
   form.FormShow();
   ASSERT_EQ(platform.Count(CallKind::ErrorBox), 1u);
@@ -174,7 +172,7 @@ TEST_F(FormStartTest, FailedLoadAtStartShowsTheErrorAndSkipsTheTitle) {
   EXPECT_EQ(form.OpenDialog1.Title, "") << "the title step must not run after a failed load";
   EXPECT_EQ(view.caption, kPlain);
   // The window goes on: a later command still works.
-  fileio::SetCurrent(nullptr);
+  files.ClearFaults();
   Open("locked.plw");
   EXPECT_EQ(view.caption, kWith + "locked.plw");
 }
@@ -193,23 +191,19 @@ struct PathCase {
   std::string path;
   std::string folder;  // InitialDir of both list dialogs afterwards
   std::string name;    // their FileName
-  bool nativeOnly;     // a drive path names a literal file here but a real root on Windows
 };
 
 TEST_F(FormFileTest, LoadedFileSetsCaptionAndListDialogsFolderAndName) {
   const PathCase cases[] = {
-      {"C:\\Lists\\a.plw", "C:\\Lists", "a.plw", true},
-      {"C:\\a.plw", "C:\\", "a.plw", true},
-      {"a.plw", "", "a.plw", false},
-      {"Lists\\表.plw", "Lists", "表.plw", false},  // the 0x5C of 表 splits nothing
-      {"Lists\\ソフト.plw", "Lists", "ソフト.plw", false},
+      {"C:\\Lists\\a.plw", "C:\\Lists", "a.plw"},
+      {"C:\\a.plw", "C:\\", "a.plw"},
+      {"a.plw", "", "a.plw"},
+      {"Lists\\表.plw", "Lists", "表.plw"},  // the 0x5C of 表 splits nothing
+      {"Lists\\ソフト.plw", "Lists", "ソフト.plw"},
   };
   MakeFolder("Lists");
   for (const PathCase& c : cases) {
     SCOPED_TRACE(c.path);
-#ifdef _WIN32
-    if (c.nativeOnly) continue;
-#endif
     WriteRaw(c.path, ListBytes({E("c:\\x.exe")}));
     Forget();
     Open(c.path);
@@ -289,14 +283,15 @@ TEST_F(FormFileTest, ReadFailureShowsErrorBoxAndTheListShowsWhatWasRead) {
   for (int i = 0; i < 50; ++i) many.push_back(E("c:\\tool" + std::to_string(i) + ".exe"));
   WriteRaw("big.plw", ListBytes(many));
   LoadEntries({E("c:\\old.exe")}, "old.plw");
+  // Bytes read before the failure.
   for (std::size_t budget : {std::size_t{0}, std::size_t{300}}) {
     SCOPED_TRACE(budget);
-    FailingFileSystem fs;
-    fs.readBudget = budget;
-    fileio::SetCurrent(&fs);
+    files.readPiece = budget == 0 ? SIZE_MAX : budget;
+    files.FailAt(FsCall::Read, budget == 0 ? 1 : 2, 5);
     Forget();
     Open("big.plw");
-    fileio::SetCurrent(nullptr);
+    files.ClearFaults();
+    files.readPiece = SIZE_MAX;
     ASSERT_EQ(platform.Count(CallKind::ErrorBox), 1u);
     EXPECT_EQ(platform.CallsOf(CallKind::ErrorBox)[0].text, "ファイルへのアクセスが拒否されました");
     EXPECT_EQ(view.caption, kPlain);
@@ -401,13 +396,10 @@ TEST_F(FormSaveTest, OverwriteQuestionOnlyYesReplacesTheFile) {
 
 TEST_F(FormSaveTest, WriteFailureShowsErrorAndKeepsCaptionAndList) {
   LoadEntries({E("c:\\a.exe")}, "src.plw");
-  FailingFileSystem fs;
-  fs.writeFails = 112;
-  fileio::SetCurrent(&fs);
+  files.FailAt(FsCall::Write, 1, 112);
   Forget();
   platform.dialogAnswers.push_back({true, "full.plw"});
   form.S1Click();
-  fileio::SetCurrent(nullptr);
   ASSERT_EQ(platform.Count(CallKind::ErrorBox), 1u);
   EXPECT_EQ(platform.CallsOf(CallKind::ErrorBox)[0].text, "I/O エラー (112)");
   EXPECT_EQ(view.caption, kWith + "src.plw");
@@ -515,9 +507,7 @@ TEST_F(FormDropTest, DropIsReleasedBeforeItsErrorIsShown) {
 
   // The dropped list fails while being read.
   WriteRaw("locked.plw", ListBytes({E("c:\\a.exe")}));
-  FailingFileSystem fs;
-  fs.openReadFails["locked.plw"] = 32;
-  fileio::SetCurrent(&fs);
+  files.FailOn(FsCall::OpenRead, "locked.plw", 32);
   Forget();
   platform.dropPaths[&token] = "locked.plw";
   form.WMDropFiles(&token);

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "entrylist/model.h"
 #include "texts.h"
 #include "win32_internal.h"
 
@@ -192,10 +193,12 @@ void Click(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK,
 struct BoxSeen {
   std::string caption;
   RECT rect{};
+  RECT work{};                 // the work area of the box's monitor
   std::vector<Child> buttons;  // left to right
   HICON icon = nullptr;
   bool hasIconControl = false;
   Child text{};
+  bool scrollBar = false;
   int focusId = 0;
   bool ownerEnabled = true;
   bool otherEnabled = true;
@@ -204,17 +207,26 @@ struct BoxSeen {
   bool watchdog = false;
 };
 
+RECT WorkAreaOf(HWND window) {
+  MONITORINFO info{};
+  info.cbSize = sizeof(info);
+  GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info);
+  return info.rcWork;
+}
+
 BoxSeen ReadBox(HWND box) {
   BoxSeen seen;
   seen.caption = TextOf(box);
   GetWindowRect(box, &seen.rect);
+  seen.work = WorkAreaOf(box);
   for (const Child& c : ChildrenOf(box)) {
     if (c.cls == "Button") seen.buttons.push_back(c);
     if (c.cls == "Static" && (c.style & SS_TYPEMASK) == SS_ICON) {
       seen.hasIconControl = true;
       seen.icon = reinterpret_cast<HICON>(SendMessageA(c.window, STM_GETICON, 0, 0));
-    } else if (c.cls == "Static") {
+    } else if (c.cls == "Edit") {
       seen.text = c;
+      seen.scrollBar = (c.style & WS_VSCROLL) != 0;
       HFONT font = reinterpret_cast<HFONT>(SendMessageA(c.window, WM_GETFONT, 0, 0));
       if (font) GetObjectA(font, sizeof(seen.textFont), &seen.textFont);
     }
@@ -223,6 +235,48 @@ BoxSeen ReadBox(HWND box) {
             [](const Child& a, const Child& b) { return a.rect.left < b.rect.left; });
   seen.focusId = GetDlgCtrlID(GetFocus());
   return seen;
+}
+
+// The clipboard's text in the ANSI code page.
+std::string ClipboardText() {
+  std::string text;
+  if (!OpenClipboard(nullptr)) return "(clipboard not open)";
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* wide = static_cast<const wchar_t*>(GlobalLock(data))) {
+      const int length = lstrlenW(wide);
+      const int bytes = WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
+      text.resize(static_cast<std::size_t>(bytes));
+      WideCharToMultiByte(CP_ACP, 0, wide, length, text.data(), bytes, nullptr, nullptr);
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
+
+void ClearClipboard() {
+  if (OpenClipboard(nullptr)) {
+    EmptyClipboard();
+    CloseClipboard();
+  }
+}
+
+// The text as the clipboard gives it back: line feeds as CR LF.
+std::string WithCrLf(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+// Selects [from, to) of the box's text, or nothing, and presses Ctrl+C in it.
+void SelectAndCopy(HWND box, int from, int to) {
+  HWND text = GetDlgItem(box, win32::kBoxTextId);
+  SetFocus(text);
+  SendMessageW(text, EM_SETSEL, static_cast<WPARAM>(from), to);
+  PostMessageA(text, WM_CHAR, 0x03, 0x002E0001);  // what Ctrl+C types
 }
 
 class Win32PlatformTest : public ::testing::Test {
@@ -414,7 +468,7 @@ TEST_F(Win32PlatformTest, LineFeedsBreakLinesAndTheBoxGrows) {
   EXPECT_EQ(three.text.rect.bottom - three.text.rect.top, 3 * lineHeight);
   EXPECT_EQ((three.rect.bottom - three.rect.top) - (one.rect.bottom - one.rect.top),
             2 * lineHeight);
-  EXPECT_EQ(three.text.text, "one\ntwo\nthree");
+  EXPECT_EQ(three.text.text, WithCrLf("one\ntwo\nthree"));
 }
 
 TEST_F(Win32PlatformTest, LongTextWrapsWithinHalfTheScreen) {
@@ -437,7 +491,9 @@ TEST_F(Win32PlatformTest, BoxUsesTheMessageFontAndShowsAmpersandsLiterally) {
                       [](HWND box) { Click(box, kResultOK); });
   EXPECT_STREQ(seen.textFont.lfFaceName, metrics.lfMessageFont.lfFaceName);
   EXPECT_EQ(seen.textFont.lfHeight, metrics.lfMessageFont.lfHeight);
-  EXPECT_TRUE(seen.text.style & SS_NOPREFIX);
+  // An edit control takes no "&" for an access key.
+  EXPECT_EQ(seen.text.cls, "Edit");
+  EXPECT_EQ(seen.text.text, "A&B");
 }
 
 TEST_F(Win32PlatformTest, BoxIsModalToEveryWindowOfTheApplication) {
@@ -448,6 +504,216 @@ TEST_F(Win32PlatformTest, BoxIsModalToEveryWindowOfTheApplication) {
   EXPECT_TRUE(IsWindowEnabled(main_));
   EXPECT_TRUE(IsWindowEnabled(other_));
   EXPECT_EQ(seen.result, kResultNo);
+}
+
+// ---- Texts of any length ----
+
+std::string Repeat(const std::string& piece, std::size_t times) {
+  std::string out;
+  out.reserve(piece.size() * times);
+  for (std::size_t i = 0; i < times; ++i) out += piece;
+  return out;
+}
+
+// The details command's text for an entry whose file to run is `path`.
+std::string DetailsOf(const std::string& path) {
+  ListModel model;
+  model.list.Append(path, kDummyMarker, kDummyMarker, "0", "1");
+  model.selected = 0;
+  return *model.DetailsText();
+}
+
+bool Inside(const RECT& inner, const RECT& outer) {
+  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+         inner.bottom <= outer.bottom;
+}
+
+struct ShapeCase {
+  const char* name;
+  std::string text;
+  bool scrolls;
+};
+
+std::vector<ShapeCase> TextShapes() {
+  std::string manyLines;
+  for (int i = 0; i < 500; ++i) manyLines += "entry " + std::to_string(i) + "\n";
+  return {
+      {"short", "OK?", false},
+      {"many lines", manyLines, true},
+      {"details, 185-byte path", DetailsOf("c:\\tools\\" + std::string(168, 'q') + "\\app.exe"),
+       false},
+      {"details, 2000-byte path", DetailsOf("c:\\" + std::string(1992, 'q') + ".exe"), false},
+      {"double-byte run, second bytes 0x5C", Repeat("表ソ能", 700), false},
+      {"details, 32 KiB path", DetailsOf("c:\\" + std::string(32 * 1024, 'q') + ".exe"), true},
+      {"64 KiB", Repeat("c:\\表\\abc", 65536 / 10), true},
+      {"1 MiB", Repeat("表ソ" + std::string(28, 'x'), (1 << 20) / 32), true},
+  };
+}
+
+struct ShapeSeen {
+  BoxSeen box;
+  bool buttonsOnScreen = false;
+  int linesPastTheRightEdge = 0;
+};
+
+TEST_F(Win32PlatformTest, BoxOfAnyTextFitsTheWorkAreaAndHoldsTheWholeText) {
+  struct At {
+    int x;
+    int y;
+  };
+  // Centred, the details box's offset from this test's window, and past the bottom right.
+  const At places[] = {{kCentre, kCentre}, {90, 110}, {1200, 1000}};
+  for (const ShapeCase& shape : TextShapes()) {
+    for (const At& at : places) {
+      SCOPED_TRACE(std::string(shape.name) + " at " + std::to_string(at.x) + "," +
+                   std::to_string(at.y));
+      ClearClipboard();
+      ShapeSeen seen;
+      seen.box = Show(shape.text, MsgType::Custom, kButtonOK, at.x, at.y, [&](HWND box) {
+        seen.buttonsOnScreen = true;
+        for (const Child& b : ReadBox(box).buttons) {
+          RECT r{};
+          GetWindowRect(b.window, &r);
+          seen.buttonsOnScreen = seen.buttonsOnScreen && Inside(r, WorkAreaOf(box));
+        }
+        // Where the first lines end, as the control draws them.
+        HWND text = GetDlgItem(box, win32::kBoxTextId);
+        RECT client{};
+        GetClientRect(text, &client);
+        const LRESULT lines = SendMessageW(text, EM_GETLINECOUNT, 0, 0);
+        for (LRESULT i = 0; i + 1 < std::min<LRESULT>(lines, 40); ++i) {
+          const LRESULT start = SendMessageW(text, EM_LINEINDEX, static_cast<WPARAM>(i), 0);
+          const LRESULT length = SendMessageW(text, EM_LINELENGTH, static_cast<WPARAM>(start), 0);
+          const LRESULT end =
+              SendMessageW(text, EM_POSFROMCHAR, static_cast<WPARAM>(start + length), 0);
+          if (end != -1 && static_cast<short>(LOWORD(end)) > client.right) {
+            ++seen.linesPastTheRightEdge;
+          }
+        }
+        SelectAndCopy(box, 0, -1);
+        Click(box, kResultOK);
+      });
+      const BoxSeen& b = seen.box;
+      EXPECT_EQ(b.result, kResultOK);
+      EXPECT_FALSE(b.watchdog);
+      EXPECT_TRUE(Inside(b.rect, b.work));
+      EXPECT_TRUE(seen.buttonsOnScreen);
+      EXPECT_EQ(seen.linesPastTheRightEdge, 0);
+      EXPECT_LE(b.text.rect.right - b.text.rect.left, (b.work.right - b.work.left) / 2);
+      EXPECT_EQ(b.scrollBar, shape.scrolls);
+      // The stated corner holds where the box fits; elsewhere it is just inside.
+      const LONG width = b.rect.right - b.rect.left;
+      const LONG height = b.rect.bottom - b.rect.top;
+      if (at.x >= 0) {
+        EXPECT_EQ(b.rect.left, std::min<LONG>(at.x, b.work.right - width));
+      }
+      if (at.y >= 0) {
+        EXPECT_EQ(b.rect.top, std::min<LONG>(at.y, b.work.bottom - height));
+      }
+      const std::string copied = ClipboardText();
+      EXPECT_EQ(copied.size(), WithCrLf(shape.text).size());
+      EXPECT_TRUE(copied == WithCrLf(shape.text)) << "the copy differs from the text";
+    }
+  }
+}
+
+enum class Scroll { Wheel, ScrollBar, PageDownInText };
+
+struct ScrollCase {
+  const char* name;
+  unsigned buttons;
+  Scroll scroll;
+  Press press;
+  int result;
+};
+
+TEST_F(Win32PlatformTest, TallTextScrollsByWheelBarAndKeysAndTheKeysStillAnswer) {
+  std::string text;
+  for (int i = 0; i < 500; ++i) text += "line " + std::to_string(i) + "\n";
+  const ScrollCase cases[] = {
+      {"wheel over the button, Enter", kButtonOK, Scroll::Wheel, Press::Enter, kResultOK},
+      {"wheel, title bar", kButtonYes | kButtonNo, Scroll::Wheel, Press::TitleBarClose,
+       kResultClosed},
+      {"scroll bar, Esc in the text", kButtonOK, Scroll::ScrollBar, Press::Esc, kResultOK},
+      {"Page Down in the text, Enter", kButtonYes | kButtonNo, Scroll::PageDownInText, Press::Enter,
+       kResultYes},
+      {"Page Down in the text, Esc", kButtonYes | kButtonNo, Scroll::PageDownInText, Press::Esc,
+       kResultNo},
+      {"Page Down in the text, access key", kButtonYes | kButtonNo, Scroll::PageDownInText,
+       Press::KeyN, kResultNo},
+  };
+  for (const ScrollCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    LRESULT firstLine = -1;
+    BoxSeen seen = Show(text, MsgType::Warning, c.buttons, kCentre, kCentre, [&](HWND box) {
+      HWND edit = GetDlgItem(box, win32::kBoxTextId);
+      switch (c.scroll) {
+        case Scroll::Wheel:
+          SendMessageW(GetFocus(), WM_MOUSEWHEEL,
+                       static_cast<WPARAM>(static_cast<DWORD>(-3 * WHEEL_DELTA) << 16), 0);
+          break;
+        case Scroll::ScrollBar:
+          SendMessageW(edit, WM_VSCROLL, SB_PAGEDOWN, 0);
+          SetFocus(edit);
+          break;
+        case Scroll::PageDownInText:
+          SetFocus(edit);
+          SendMessageW(edit, WM_KEYDOWN, VK_NEXT, 0x01510001);
+          break;
+      }
+      firstLine = SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0);
+      PressKey(box, c.press);
+    });
+    EXPECT_TRUE(seen.scrollBar);
+    EXPECT_GT(firstLine, 0);
+    EXPECT_EQ(seen.result, c.result);
+    EXPECT_FALSE(seen.watchdog);
+  }
+}
+
+enum class Pick { Nothing, AcrossAWrap, OnTheButton };
+
+struct CopyCase {
+  const char* name;
+  Pick pick;
+};
+
+TEST_F(Win32PlatformTest, CtrlCCopiesWithoutTheBreaksPutInToWrap) {
+  const std::string path = "c:\\" + std::string(600, 'p') + "\\表\\app.exe";
+  const std::string text = path + "\n2";
+  const CopyCase cases[] = {
+      {"nothing selected: the whole text", Pick::Nothing},
+      {"on the button, a part selected: the whole text", Pick::OnTheButton},
+      {"a part across a wrapping break", Pick::AcrossAWrap},
+  };
+  for (const CopyCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ClearClipboard();
+    std::string expected;
+    BoxSeen seen = Show(text, MsgType::Information, kButtonOK, kCentre, kCentre, [&](HWND box) {
+      HWND edit = GetDlgItem(box, win32::kBoxTextId);
+      const int firstLine = static_cast<int>(SendMessageW(edit, EM_LINELENGTH, 0, 0));
+      switch (c.pick) {
+        case Pick::Nothing:
+          expected = WithCrLf(text);
+          SelectAndCopy(box, 0, 0);
+          break;
+        case Pick::OnTheButton:
+          expected = WithCrLf(text);
+          SendMessageW(edit, EM_SETSEL, 10, 20);
+          PostMessageA(GetDlgItem(box, kResultOK), WM_CHAR, 0x03, 0x002E0001);
+          break;
+        case Pick::AcrossAWrap:
+          // From the 10th character to 10 past the wrap, the CR LF put in there skipped.
+          expected = text.substr(10, static_cast<std::size_t>(firstLine));
+          SelectAndCopy(box, 10, firstLine + 2 + 10);
+          break;
+      }
+      Click(box, kResultOK);
+    });
+    EXPECT_EQ(seen.result, kResultOK);
+    EXPECT_EQ(ClipboardText(), expected);
+  }
 }
 
 // ---- The error box ----

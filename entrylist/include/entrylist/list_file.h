@@ -5,6 +5,7 @@
 
 #include "entrylist/entry_list.h"
 #include "entrylist/errors.h"
+#include "entrylist/file_system.h"
 
 namespace pallomar {
 
@@ -15,14 +16,17 @@ struct ListNotes;
 // Appends the file's records to `list` (which the caller has emptied); with `notes`, also says
 // what the reader smoothed over. Raises EInOutError.
 ListFileReadResult ReadListFile(const std::string& path, EntryList& list,
-                                ListNotes* notes = nullptr);
+                                FileSystem& fs = RealFileSystem(), ListNotes* notes = nullptr);
 
 // Stores `list` at `path`: the whole list goes to a new file beside the target, is flushed,
-// then replaces the target in one step, so a failure leaves the earlier file as it was.
+// then replaces the target in one step. Where no file can be made beside it (or the target
+// has more than one name) the target is rewritten in place, its earlier bytes kept in memory
+// and put back on any failure. Either way a failure leaves the earlier file as it was.
 // Raises EInOutError.
-void WriteListFile(const std::string& path, const EntryList& list);
+void WriteListFile(const std::string& path, const EntryList& list,
+                   FileSystem& fs = RealFileSystem());
 
 // True when a file (not a folder) exists at `path`.
-bool FileExists(const std::string& path);
+bool FileExists(const std::string& path, FileSystem& fs = RealFileSystem());
 
 }  // namespace pallomar

@@ -51,7 +51,7 @@ void SetText(HWND hwnd, std::string_view text) {
 }  // namespace
 
 MainWindow::MainWindow(platform::Platform& platform)
-    : platform_(platform), form_(std::make_unique<TForm1>(*this, platform)) {}
+    : platform_(platform), form_(std::make_unique<TForm1>(*this, platform, RealFileSystem())) {}
 
 MainWindow::~MainWindow() {
   destroying_ = true;

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "entrylist/errors.h"
+#include "entrylist/file_system.h"
 #include "entrylist/list_file.h"
 
 namespace plwtool {
@@ -15,7 +16,7 @@ LoadedList LoadList(const std::string& path, const Host& host) {
     return out;
   }
   try {
-    if (pallomar::ReadListFile(path, out.list, &out.notes) ==
+    if (pallomar::ReadListFile(path, out.list, pallomar::RealFileSystem(), &out.notes) ==
         pallomar::ListFileReadResult::HeaderNotAccepted) {
       out.status = LoadStatus::NotAList;
       return out;
