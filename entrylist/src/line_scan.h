@@ -1,5 +1,5 @@
 // Finding the bytes that end or cut a list file's line value (LF, CR, NUL), 16 bytes at a time
-// where the processor allows. Every scan of the reader goes through StopBits or LineFeedBits.
+// where the processor allows. Every scan of the reader compares through MatchLanes or MatchBits.
 #pragma once
 
 #include <bit>
@@ -16,14 +16,22 @@ namespace pallomar::linescan {
 
 inline constexpr std::size_t kBlock = 16;
 
+#ifdef PALLOMAR_SSE2
+// 0xFF in lane k where block[k] is one of `Stops` (16 bytes from `block`), else 0.
+template <char... Stops>
+inline __m128i MatchLanes(const char* block) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+  __m128i hit = _mm_setzero_si128();
+  ((hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, _mm_set1_epi8(Stops)))), ...);
+  return hit;
+}
+#endif
+
 // Bit k set where block[k] is one of `Stops` (16 bytes from `block`).
 template <char... Stops>
 inline std::uint32_t MatchBits(const char* block) {
 #ifdef PALLOMAR_SSE2
-  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
-  __m128i hit = _mm_setzero_si128();
-  ((hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, _mm_set1_epi8(Stops)))), ...);
-  return static_cast<std::uint32_t>(_mm_movemask_epi8(hit));
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(MatchLanes<Stops...>(block)));
 #else
   std::uint32_t bits = 0;
   for (std::size_t k = 0; k < kBlock; ++k) {
@@ -35,7 +43,6 @@ inline std::uint32_t MatchBits(const char* block) {
 
 // The bytes that stop a line's value: its end (LF, or the CR of CR LF), a CR to drop, a NUL.
 inline std::uint32_t StopBits(const char* block) { return MatchBits<'\n', '\r', '\0'>(block); }
-inline std::uint32_t LineFeedBits(const char* block) { return MatchBits<'\n'>(block); }
 
 inline bool IsStop(char c) { return c == '\n' || c == '\r' || c == '\0'; }
 
@@ -53,15 +60,20 @@ inline const char* FindStop(const char* p, const char* end) {
 
 inline std::size_t CountLineFeeds(const char* p, const char* end) {
   std::size_t count = 0;
-  // Four blocks' bits in one word: one population count per 64 bytes, which matters where the
-  // processor has no instruction for it.
-  for (; end - p >= static_cast<std::ptrdiff_t>(4 * kBlock); p += 4 * kBlock) {
-    std::uint64_t bits = 0;
-    for (std::size_t i = 0; i < 4; ++i) {
-      bits |= std::uint64_t{LineFeedBits(p + kBlock * i)} << (kBlock * i);
+#ifdef PALLOMAR_SSE2
+  while (end - p >= static_cast<std::ptrdiff_t>(kBlock)) {
+    // A matching lane is -1: subtracting counts per lane. Byte counters overflow after 255
+    // rounds, so they are folded into the total before that.
+    __m128i acc = _mm_setzero_si128();
+    for (int round = 0; round < 255 && end - p >= static_cast<std::ptrdiff_t>(kBlock);
+         ++round, p += kBlock) {
+      acc = _mm_sub_epi8(acc, MatchLanes<'\n'>(p));
     }
-    count += static_cast<std::size_t>(std::popcount(bits));
+    const __m128i sums = _mm_sad_epu8(acc, _mm_setzero_si128());
+    count += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+             static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
   }
+#endif
   for (; p < end; ++p) count += *p == '\n' ? 1 : 0;
   return count;
 }

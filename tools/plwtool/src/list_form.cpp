@@ -209,7 +209,9 @@ std::string OptionalTextField(JsonReader& r, const std::string& field) {
 }
 
 void ReadEntry(JsonReader& r, std::size_t index, EntryList& list) {
-  const std::string name = "entries[" + std::to_string(index) + "]";
+  std::string name = "entries[";
+  name += std::to_string(index);
+  name += ']';
   const TextPos pos = Require(r, JsonKind::Object, name);
   r.BeginObject();
   pallomar::Entry e;
@@ -230,7 +232,7 @@ void ReadEntry(JsonReader& r, std::size_t index, EntryList& list) {
       state = true;
     } else if (key == "runCheck") {
       Require(r, JsonKind::Bool, name + ".runCheck");
-      e.runCheck = r.Bool() ? "1" : "0";
+      e.runCheck.assign(1, r.Bool() ? '1' : '0');
       run = true;
     } else {
       UnknownMember(r, name, key);
@@ -289,7 +291,10 @@ std::string QuotedStart(std::string_view sjis, std::size_t chars) {
   for (std::size_t n = 0; n < chars && i < sjis.size(); ++n) {
     i += (IsLead(static_cast<unsigned char>(sjis[i])) && i + 1 < sjis.size()) ? 2 : 1;
   }
-  return "\"" + DisplayText(sjis.substr(0, i)) + (i < sjis.size() ? "\"..." : "\"");
+  std::string out = "\"";
+  out += DisplayText(sjis.substr(0, i));
+  out += i < sjis.size() ? "\"..." : "\"";
+  return out;
 }
 
 void WriteListJson(const EntryList& list, std::string_view version, Output& out) {

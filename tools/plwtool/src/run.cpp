@@ -17,7 +17,12 @@ namespace {
 
 using pallomar::kDummyMarker;
 
-std::string Quoted(std::string_view sjis) { return "\"" + DisplayText(sjis) + "\""; }
+std::string Quoted(std::string_view sjis) {
+  std::string out = "\"";
+  out += DisplayText(sjis);
+  out += '"';
+  return out;
+}
 
 // Parameters and folder lines may say "none" either way.
 bool Given(std::string_view field) { return !field.empty() && field != kDummyMarker; }
