@@ -34,6 +34,16 @@ limit="${PALLOMAR_WINE_TIMEOUT:-240}"
 start=$SECONDS
 timeout -k 10 "$limit" wine "$@" >"$log" 2>&1 </dev/null
 rc=$?
+# Once in many runs on a fresh prefix, wine itself returned 1 at once without starting the
+# program (not a line of output, not even the test runner's banner). Only that case is run a
+# second time: a program that fails on its own prints something or takes longer, and a
+# program that dies before printing dies again.
+if ((rc != 0 && rc != 124 && rc != 137 && SECONDS - start < 2)) && [[ ! -s "$log" ]]; then
+  echo "wine-emulator: $(basename "$1") exited with status $rc at once and printed nothing; run once more"
+  start=$SECONDS
+  timeout -k 10 "$limit" wine "$@" >"$log" 2>&1 </dev/null
+  rc=$?
+fi
 # The program's own output may be Shift-JIS: pass the bytes through untouched.
 cat "$log"
 if ((rc == 124 || rc == 137)); then
