@@ -13,6 +13,7 @@
 #include "bench_lists.h"
 #include "entrylist/file_system.h"
 #include "entrylist/list_file.h"
+#include "entrylist/list_parse.h"
 #include "list_file_internal.h"
 
 namespace pallomar::bench {
@@ -138,7 +139,7 @@ void BM_ParseInMemory(benchmark::State& state) {
     std::memcpy(buf.get(), bytes.data(), bytes.size());
     auto list = std::make_unique<EntryList>();
     state.ResumeTiming();
-    listfile::Parse(std::move(buf), bytes.size(), true, *list);
+    ParseListBytes(std::move(buf), bytes.size(), *list);
     held = list->BytesHeld();
     state.PauseTiming();
     list.reset();

@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   EntryList read;
   pallomar::ListNotes notes;
   Check(pallomar::ParseListBytes(std::move(buf), bytes.size(), read,
-                                 {true, pallomar::listfile::kUnknown, &notes}) ==
+                                 {true, pallomar::kUnknownLineFeeds, &notes}) ==
         pallomar::ListFileReadResult::Loaded);
   if (entries.empty()) {
     Check(read.Count() == 1 && notes.items.size() == 1 &&

@@ -28,7 +28,7 @@ void Check(bool ok) {
 ListFileReadResult ParseCopy(const char* data, std::size_t size, bool complete, EntryList& list) {
   std::unique_ptr<char[]> buf(new char[size]);
   if (size != 0) std::memcpy(buf.get(), data, size);
-  return pallomar::listfile::Parse(std::move(buf), size, complete, list);
+  return pallomar::ParseListBytes(std::move(buf), size, list, {complete});
 }
 
 std::vector<Entry> Entries(const EntryList& list) {
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::unique_ptr<char[]> buf(new char[size]);
   if (size != 0) std::memcpy(buf.get(), bytes, size);
   const ListFileReadResult result = pallomar::ParseListBytes(
-      std::move(buf), size, list, {true, pallomar::listfile::kUnknown, &notes});
+      std::move(buf), size, list, {true, pallomar::kUnknownLineFeeds, &notes});
   const pallomar::reference::Reading expected = pallomar::reference::Read({bytes, size});
   Check(result == expected.result);
   Check(notes == expected.notes);

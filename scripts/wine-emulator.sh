@@ -39,9 +39,9 @@ rc=$?
 # second time: a program that fails on its own prints something or takes longer, and a
 # program that dies before printing dies again.
 if ((rc != 0 && rc != 124 && rc != 137 && SECONDS - start < 2)) && [[ ! -s "$log" ]]; then
-  echo "wine-emulator: $(basename "$1") exited with status $rc at once and printed nothing; run once more"
-  start=$SECONDS
-  timeout -k 10 "$limit" wine "$@" >"$log" 2>&1 </dev/null
+  # The notice goes into the log, so a kept copy shows the second run too.
+  echo "wine-emulator: $(basename "$1") exited with status $rc at once and printed nothing; run once more" >"$log"
+  timeout -k 10 "$limit" wine "$@" >>"$log" 2>&1 </dev/null
   rc=$?
 fi
 # The program's own output may be Shift-JIS: pass the bytes through untouched.

@@ -164,8 +164,9 @@ void RewriteInPlace(FileSystem& fs, const std::string& path, const EntryList& li
   }
   if (e != 0) {
     PutBack(fs, h, old, written);
-    fs.Close(h);
-    throw EInOutError(e);
+    // As on the replace route: when the closing fails as well, that is the error shown.
+    const int ce = fs.Close(h);
+    throw EInOutError(ce != 0 ? ce : e);
   }
   if (const int ce = fs.Close(h)) {
     // A failure is reported, so the file must not hold the new list: put the earlier back.
@@ -201,7 +202,7 @@ bool WritesAsItLies(const Row& row) {
 
 int Serialize(const EntryList& list, const std::function<int(const char*, std::size_t)>& sink) {
   Output out(sink);
-  if (!out.Line("102")) return out.Error();
+  if (!out.Line(kCurrentVersion)) return out.Error();
   const EntryList::Impl* impl = EntryListAccess::Peek(list);
   if (impl == nullptr) {
     out.Drain();

@@ -1,5 +1,5 @@
-// The list file's parser and serializer apart from the file system, for the fuzzer and the
-// benchmark.
+// The list file's serializer apart from the file system, for the tests, the fuzzers and the
+// benchmark; and the reader's buffer advice.
 #pragma once
 
 #include <cstddef>
@@ -32,15 +32,6 @@ inline void AdviseHugePages([[maybe_unused]] void* p, [[maybe_unused]] std::size
 }  // namespace pallomar
 
 namespace pallomar::listfile {
-
-inline constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
-
-// Appends the records in `bytes` (`size` bytes) to `list`, which takes the buffer over; the
-// bytes are rearranged in place. `complete` false means the data was cut by a read failure:
-// then only records whose five lines all ended are kept. `lineFeeds`, when known, is the
-// number of LF bytes in the data (at least).
-ListFileReadResult Parse(std::unique_ptr<char[]> bytes, std::size_t size, bool complete,
-                         EntryList& list, std::size_t lineFeeds = kUnknown);
 
 // Writes the file's bytes for `list` in pieces of at most about 1 MiB; stops at the first
 // non-zero answer of `sink` and returns it.

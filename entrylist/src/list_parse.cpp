@@ -278,7 +278,7 @@ ListFileReadResult ParseListBytes(std::unique_ptr<char[]> bytes, std::size_t siz
   impl.loadedSize = size;
   // Every record but the last takes five line feeds: the rows never grow past this.
   std::size_t lineFeeds = options.lineFeeds;
-  if (lineFeeds == static_cast<std::size_t>(-1)) lineFeeds = linescan::CountLineFeeds(r, end);
+  if (lineFeeds == kUnknownLineFeeds) lineFeeds = linescan::CountLineFeeds(r, end);
   impl.rows.reserve(impl.rows.size() + lineFeeds / 5 + 1);
   AdviseHugePages(impl.rows.data() + impl.rows.size(),
                   (impl.rows.capacity() - impl.rows.size()) * sizeof(Row));
@@ -349,17 +349,5 @@ ListFileReadResult ParseListBytes(std::unique_ptr<char[]> bytes, std::size_t siz
   }
   return ListFileReadResult::Loaded;
 }
-
-namespace listfile {
-
-ListFileReadResult Parse(std::unique_ptr<char[]> bytes, std::size_t size, bool complete,
-                         EntryList& list, std::size_t lineFeeds) {
-  ParseOptions options;
-  options.complete = complete;
-  options.lineFeeds = lineFeeds;
-  return ParseListBytes(std::move(bytes), size, list, options);
-}
-
-}  // namespace listfile
 
 }  // namespace pallomar

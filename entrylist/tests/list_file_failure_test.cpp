@@ -120,6 +120,33 @@ TEST(SafeSave, FailureAtAnyStepKeepsEarlierListAndLeavesNothingBehind) {
   RecordProperty("injected_failures", total);
 }
 
+// A write that fails and a close that fails as well: one error either way, the close's, on
+// every route; and the earlier list stays.
+TEST(SafeSave, WhenTheCloseFailsTooItsErrorIsTheOneRaised) {
+  struct Case {
+    int writeCode, closeCode, raised;
+  };
+  for (Route route : {Route::Replace, Route::InPlaceNoCreate, Route::InPlaceHardLink}) {
+    for (const Case c : {Case{112, 0, 112}, Case{112, 1117, 1117}, Case{0, 1117, 1117}}) {
+      MemoryFileSystem fs;
+      Prepare(fs, route, kEarlier);
+      if (c.writeCode != 0) fs.FailAt(FsCall::Write, 1, c.writeCode);
+      if (c.closeCode != 0) fs.FailAt(FsCall::Close, 1, c.closeCode);
+      const std::string where = std::string(RouteName(route)) + " write " +
+                                std::to_string(c.writeCode) + " close " +
+                                std::to_string(c.closeCode);
+      try {
+        WriteListFile("/mem/d/list.plw", Sample(3), fs);
+        ADD_FAILURE() << where << ": no error";
+      } catch (const EInOutError& e) {
+        EXPECT_EQ(e.Code(), c.raised) << where;
+      }
+      EXPECT_EQ(fs.Get("/mem/d/list.plw"), kEarlier) << where;
+      EXPECT_EQ(fs.Files(), FilesAfter(route)) << where;
+    }
+  }
+}
+
 struct FullDiskCase {
   const char* name;
   std::size_t entries;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "entrylist/errors.h"
+#include "entrylist/list_parse.h"
 #include "list_file_internal.h"
 #include "temp_folder.h"
 
@@ -152,7 +153,7 @@ TEST(ListFileParse, ReadingRulesTable) {
     EntryList list;
     std::unique_ptr<char[]> buf(new char[c.bytes.size()]);
     std::copy(c.bytes.begin(), c.bytes.end(), buf.get());
-    EXPECT_EQ(listfile::Parse(std::move(buf), c.bytes.size(), true, list), c.result) << c.name;
+    EXPECT_EQ(ParseListBytes(std::move(buf), c.bytes.size(), list), c.result) << c.name;
     EXPECT_EQ(Snapshot(list), c.entries) << c.name;
   }
 }
@@ -165,7 +166,7 @@ TEST(ListFileParse, LoadedListsWriteLikeAppendedOnes) {
     EntryList loaded;
     std::unique_ptr<char[]> buf(new char[c.bytes.size()]);
     std::copy(c.bytes.begin(), c.bytes.end(), buf.get());
-    listfile::Parse(std::move(buf), c.bytes.size(), true, loaded);
+    ParseListBytes(std::move(buf), c.bytes.size(), loaded);
     EntryList built;
     for (const auto& e : c.entries) built.Append(e);
     EXPECT_EQ(listfile::ToBytes(loaded), listfile::ToBytes(built)) << c.name;
@@ -189,8 +190,7 @@ TEST(ListFileParse, DroppedBytesAtEveryOffsetOfLongValues) {
         EntryList list;
         std::unique_ptr<char[]> buf(new char[file.size()]);
         std::copy(file.begin(), file.end(), buf.get());
-        ASSERT_EQ(listfile::Parse(std::move(buf), file.size(), true, list),
-                  ListFileReadResult::Loaded);
+        ASSERT_EQ(ParseListBytes(std::move(buf), file.size(), list), ListFileReadResult::Loaded);
         ASSERT_EQ(list.Count(), 2u);
         for (std::size_t row = 0; row < 2; ++row) {
           for (int f = 0; f < 4; ++f) {

@@ -48,7 +48,7 @@ int ScrollTarget(ScrollRequest request, const ScrollBar& bar, int line) {
       pos = bar.max;
       break;
   }
-  return std::clamp(pos, 0, std::max(0, bar.max - page + 1));
+  return std::clamp(pos, 0, ScrollLimit(bar.max + 1, page));
 }
 
 int ScrollLimit(int extent, int client) { return std::max(0, extent - client); }

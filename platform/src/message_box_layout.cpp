@@ -25,7 +25,7 @@ std::size_t CharLength(std::string_view text, std::size_t i, std::size_t end, co
 
 // Wraps the line [begin, end) and appends its pieces; the last piece is not soft.
 void WrapLine(std::string_view text, std::size_t begin, std::size_t end, int maxWidth,
-              const CharWidth& width, const CodePage& cp, WrappedText& out) {
+              const CharWidth& width, const CodePage& cp, int tabStop, WrappedText& out) {
   std::size_t lineStart = begin;
   for (;;) {
     int used = 0;                                  // everything so far, spaces included
@@ -42,8 +42,11 @@ void WrapLine(std::string_view text, std::size_t begin, std::size_t end, int max
         shownAtBreak = shown;
         continue;
       }
-      const std::size_t n = CharLength(text, i, end, cp);
-      const int w = width(text.substr(i, n));
+      // A tab reaches its stop; unlike a space it does not hang past the edge, so it must fit,
+      // and a line may break after it.
+      const bool tab = text[i] == '\t' && tabStop > 0;
+      const std::size_t n = tab ? 1 : CharLength(text, i, end, cp);
+      const int w = tab ? (used / tabStop + 1) * tabStop - used : width(text.substr(i, n));
       if (used + w > maxWidth && i > lineStart) {
         full = true;
         break;
@@ -51,6 +54,10 @@ void WrapLine(std::string_view text, std::size_t begin, std::size_t end, int max
       used += w;
       shown = used;
       i += n;
+      if (tab) {
+        breakAt = i;
+        shownAtBreak = shown;
+      }
     }
     if (!full) {
       out.lines.push_back({lineStart, end - lineStart, shown, false});
@@ -67,14 +74,14 @@ void WrapLine(std::string_view text, std::size_t begin, std::size_t end, int max
 }  // namespace
 
 WrappedText WrapText(std::string_view text, int maxWidth, const CharWidth& width,
-                     const CodePage& cp) {
+                     const CodePage& cp, int tabStop) {
   WrappedText out;
   std::size_t begin = 0;
   for (;;) {
     const std::size_t feed = text.find('\n', begin);
     std::size_t end = feed == std::string_view::npos ? text.size() : feed;
     if (feed != std::string_view::npos && end > begin && text[end - 1] == '\r') --end;
-    WrapLine(text, begin, end, maxWidth, width, cp, out);
+    WrapLine(text, begin, end, maxWidth, width, cp, tabStop, out);
     if (feed == std::string_view::npos) break;
     begin = feed + 1;
   }

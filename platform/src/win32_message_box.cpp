@@ -264,8 +264,12 @@ void Layout(HWND box, BoxState& state) {
     metrics.buttonCaptionWidths.push_back(static_cast<int>(r.right - r.left));
   }
   GlyphWidths widths(dc);
-  const WrappedText wrapped = WrapText(request.text, BoxWrapWidth(metrics, placement.workArea),
-                                       [&widths](std::string_view c) { return widths(c); });
+  // The text control's tab stops when none are set: every 32 dialog units, eight average
+  // characters of its font, averaged over the alphabet and rounded as the control does.
+  const int tabStop = 8 * static_cast<int>((alphabet.cx / 26 + 1) / 2);
+  const WrappedText wrapped = WrapText(
+      request.text, BoxWrapWidth(metrics, placement.workArea),
+      [&widths](std::string_view c) { return widths(c); }, ActiveCodePage(), tabStop);
   SelectObject(dc, oldFont);
   ReleaseDC(box, dc);
 

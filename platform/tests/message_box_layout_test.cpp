@@ -140,10 +140,17 @@ TEST(WrapText, BreaksWhereAReaderExpects) {
        50,
        {"ab ", "ccccccc", "ccc"}},
       {"path with no spaces fills each line", "c:\\" + kHyo + "\\ab", 40, {"c:\\" + kHyo, "\\ab"}},
+      // Tabs reach the next stop (eight single widths), so they take more room than a byte.
+      {"tab to its stop fits", "a\tbb", 70, {"a\tbb"}},
+      {"tab to its stop pushes the word over", "a\tbbb", 70, {"a\t", "bbb"}},
+      {"tab past the edge starts the next line",
+       std::string(8, 'a') + "\tb",
+       70,
+       {std::string(8, 'a'), "\tb"}},
   };
   for (const BreakCase& c : cases) {
     SCOPED_TRACE(c.name);
-    const WrappedText wrapped = WrapText(c.text, c.maxWidth, FixedWidth, *cp);
+    const WrappedText wrapped = WrapText(c.text, c.maxWidth, FixedWidth, *cp, 8 * kSingle);
     std::vector<std::string> lines;
     for (const TextLine& line : wrapped.lines)
       lines.push_back(c.text.substr(line.start, line.length));

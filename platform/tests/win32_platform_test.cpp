@@ -544,6 +544,7 @@ std::vector<ShapeCase> TextShapes() {
        false},
       {"details, 2000-byte path", DetailsOf("c:\\" + std::string(1992, 'q') + ".exe"), false},
       {"double-byte run, second bytes 0x5C", Repeat("表ソ能", 700), false},
+      {"tabs, drawn to their stops", Repeat("key\tvalue\t", 60), false},
       {"details, 32 KiB path", DetailsOf("c:\\" + std::string(32 * 1024, 'q') + ".exe"), true},
       {"64 KiB", Repeat("c:\\表\\abc", 65536 / 10), true},
       {"1 MiB", Repeat("表ソ" + std::string(28, 'x'), (1 << 20) / 32), true},

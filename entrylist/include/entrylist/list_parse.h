@@ -56,12 +56,15 @@ struct ListNotes {
   bool operator==(const ListNotes&) const = default;
 };
 
+// ParseOptions::lineFeeds when the caller did not count them.
+inline constexpr std::size_t kUnknownLineFeeds = static_cast<std::size_t>(-1);
+
 struct ParseOptions {
   // False when the bytes were cut by a read failure: only records whose five lines all ended
   // are kept.
   bool complete = true;
   // The number of LF bytes in the data when the caller counted them (at least), else unknown.
-  std::size_t lineFeeds = static_cast<std::size_t>(-1);
+  std::size_t lineFeeds = kUnknownLineFeeds;
   // Where the notes go; none are gathered without it.
   ListNotes* notes = nullptr;
 };

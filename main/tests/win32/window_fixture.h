@@ -131,7 +131,7 @@ class WindowTest : public ::testing::Test {
     Pump();  // the stray WM_QUIT of a destroyed Form1 must not reach the next test
   }
 
-  // Handles what is queued (the first show's FormShow, a posted close), like the loop does.
+  // Handles what is queued (a posted close, the taskbar entry's activation), like the loop does.
   void Pump() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {

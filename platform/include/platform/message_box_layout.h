@@ -40,9 +40,11 @@ using CharWidth = std::function<int(std::string_view character)>;
 
 // Breaks at line feeds and wraps each line to `maxWidth`: after spaces where it can, else
 // between two characters, never inside a double-byte character. A line holds at least one
-// character, however wide.
+// character, however wide. A tab reaches the next multiple of `tabStop` from the line's start,
+// as the text control draws it (0: a tab is as wide as `width` says); a line may break after
+// a tab that fits.
 WrappedText WrapText(std::string_view text, int maxWidth, const CharWidth& width,
-                     const CodePage& cp = ActiveCodePage());
+                     const CodePage& cp = ActiveCodePage(), int tabStop = 0);
 
 // What the box is made of, measured in the message font.
 struct BoxMetrics {

@@ -292,6 +292,7 @@ int RunPlwtool(const std::vector<std::string>& args, std::istream& in, std::ostr
       return RunCommand(
           {out, host, [&](const std::string& m) { io.Error(m); },
            [&](const std::string& m) { return io.Usage(m); },
+           [&](const std::string& t) { return io.Name(t); },
            [&](const std::string& f, LoadedList& l) { return Load(io, "run", f, l); }},
           args);
     }

@@ -159,14 +159,14 @@ int RunCommand(const RunIo& io, const std::vector<std::string>& args) {
     } else if (a == "--no-wait") {
       wait = false;
     } else if (a.size() > 1 && a[0] == '-') {
-      return io.usage("run: unknown option \"" + io.host.nameToUtf8(a) + "\"");
+      return io.usage("run: unknown option \"" + io.name(a) + "\"");
     } else {
       files.push_back(a);
     }
   }
   if (files.empty()) return io.usage("run: missing FILE");
   if (files.size() > 1) {
-    return io.usage("run: unexpected argument \"" + io.host.nameToUtf8(files[1]) + "\"");
+    return io.usage("run: unexpected argument \"" + io.name(files[1]) + "\"");
   }
   Launcher* launcher = io.host.launcher.get();
   if (!dryRun && launcher == nullptr) {
@@ -183,6 +183,10 @@ int RunCommand(const RunIo& io, const std::vector<std::string>& args) {
     failed = failed || result.failed;
     // Each line as soon as its entry is done: a program that hangs shows where.
     io.out << io.host.toTerminal(result.line) << std::flush;
+  }
+  if (!io.out) {
+    io.error("run: the output could not be written");
+    return kExitFailed;
   }
   return failed ? kExitFailed : kExitOk;
 }

@@ -19,6 +19,8 @@ struct RunIo {
   const Host& host;
   std::function<void(const std::string& utf8)> error;
   std::function<int(const std::string& utf8)> usage;
+  // Anything the user typed, shown as it may be echoed (control bytes escaped).
+  std::function<std::string(const std::string& typed)> name;
   // Loads the list; on failure it has said why and returns false.
   std::function<bool(const std::string& file, LoadedList& list)> load;
 };

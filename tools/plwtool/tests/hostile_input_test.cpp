@@ -103,8 +103,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, NotARegularFile, ::testing::ValuesIn(IrregularCa
                          [](const auto& tc) { return std::string(tc.param.name); });
 
 #ifndef _WIN32
-// A pipe can be read only once: the tool must not wait on it for a second reading.
-TEST(NotARegularFile, ANamedPipeIsRefusedAtOnceNotReadTwice) {
+// A named pipe is no list file: refused at once, without waiting for a writer.
+TEST(NotARegularFile, ANamedPipeIsRefusedAtOnceWithoutWaiting) {
   TempFolder dir;
   const std::string fifo = dir.Path("f.plw");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -158,7 +158,9 @@ std::vector<Echoed> EchoedCases() {
       Echoed{"FileNameInShow", {"show", "DIR/a\x1B]0;t\x07.plw"}, "", "a\\x1B]0;t\\x07.plw"},
       Echoed{"ImportTarget", {"import", "-", "DIR/no/a\x1B[2J.plw"}, kHead + "]}", "a\\x1B[2J.plw"},
       Echoed{"UnknownCommand", {"\x1B[2Jshow"}, "", "\\x1B[2Jshow"},
-      Echoed{"UnknownFormat", {"export", "LIST", "--format", "\x1B[2J"}, "", "\\x1B[2J"}};
+      Echoed{"UnknownFormat", {"export", "LIST", "--format", "\x1B[2J"}, "", "\\x1B[2J"},
+      Echoed{"UnknownRunOption", {"run", "LIST", "-\x1B[2J"}, "", "-\\x1B[2J"},
+      Echoed{"ExtraRunArgument", {"run", "LIST", "\x1B[2Jx"}, "", "\\x1B[2Jx"}};
 #ifndef _WIN32
   // A name that is UTF-8 on this host, with a C1 control character (U+009B) in it.
   cases.push_back(Echoed{"C1ControlInName",
@@ -260,7 +262,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FullOutput{"Show", {"show"}, kExitFailed},
                       FullOutput{"ExportJson", {"export"}, kExitFailed},
                       FullOutput{"ExportCsv", {"export", "--format=csv"}, kExitFailed},
-                      FullOutput{"Check", {"check"}, kExitUsage}),
+                      FullOutput{"Check", {"check"}, kExitUsage},
+                      FullOutput{"RunDryRun", {"run", "--dry-run"}, kExitFailed}),
     [](const auto& tc) { return std::string(tc.param.name); });
 
 TEST(CheckOfManyFiles, OneFilesFailureIsThatFilesAndTheRestAreChecked) {

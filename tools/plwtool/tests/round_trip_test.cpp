@@ -2,6 +2,7 @@
 // set of lists.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
 
 #include "entrylist/entry_list.h"
@@ -145,6 +146,27 @@ TEST(RoundTrip, ExportThenImportGivesBackTheWritersBytes) {
   // The generated set really holds what the property is about.
   EXPECT_GT(hexFields, 50);
   EXPECT_GT(backslashSecondBytes, 50);
+}
+
+// Any bytes at all are a file that check reads to the end: findings or none, never a failure
+// to check it.
+TEST(Check, ArbitraryBytesAreAlwaysChecked) {
+  TempFolder dir;
+  const auto file = dir.Path("bytes.plw");
+  static const char* const kPieces[] = {"\r\n", "\n",  "\r",    "\x1A",     "(NUL)",
+                                        "True", "102", "a.exe", "\x95\x5C", ""};
+  for (std::uint32_t seed = 1; seed <= 300; ++seed) {
+    Generator g(seed);
+    std::string bytes = g.Below(4) == 0 ? "" : std::string(kPieces[6 + g.Below(2)]) + "\r\n";
+    const int n = g.Below(40);
+    for (int i = 0; i < n; ++i) {
+      const int k = g.Below(10);
+      bytes += k == 4 ? std::string(1, '\0') : std::string(kPieces[k]);
+    }
+    { std::ofstream(file, std::ios::binary) << bytes; }
+    const auto r = RunTool({"check", file});
+    EXPECT_NE(r.status, kExitUsage) << "seed " << seed << "\n" << r.err;
+  }
 }
 
 TEST(RoundTrip, OlderVersionLinesComeBackAsTheCurrentOne) {
