@@ -2,7 +2,9 @@
 #pragma once
 
 #include <memory>
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace pallomar {
 
@@ -14,6 +16,13 @@ class CodePage {
   virtual bool IsLeadByte(unsigned char b) const = 0;
   // Lower-cases in place; the byte length never changes.
   virtual void Lower(std::string& text) const = 0;
+
+  // How many bytes the character at `i` takes: 2 for a lead byte with a byte after it,
+  // else 1. A lead byte at the end of the text stands alone. The one place that steps over
+  // a double-byte character; `i` must be inside the text.
+  std::size_t CharLength(std::string_view text, std::size_t i) const {
+    return IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+  }
 };
 
 // The active ANSI code page, read once at first use. On Windows from GetCPInfo and
