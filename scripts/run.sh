@@ -46,6 +46,8 @@ if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\{0,1\}8'; then
 fi
 
 # Build (or bring up to date) the program only; the tests are scripts/test.sh's business.
+# The logs and the screenshot go to build/, which a fresh clone does not have yet.
+mkdir -p "$root/build" "$(dirname "$shot")"
 if [[ ! -f "$build/CMakeCache.txt" ]]; then
   cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     >"$root/build/run-configure.log" 2>&1 ||
