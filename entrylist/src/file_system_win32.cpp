@@ -84,9 +84,10 @@ class Win32FileSystem final : public FileSystem {
   }
 
   int CreateNew(const std::string& path, const TargetState&, FileHandle& h) override {
-    // Attributes, owner and creation time come over with ReplaceFileA.
-    const HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Attributes, owner and creation time come over with ReplaceFileA. Deleting is shared so
+    // that an interrupted save can remove the file while it is still open.
+    const HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                 nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) {
       const int e = LastError();
       return e == ERROR_FILE_EXISTS ? kAlreadyExists : e;
@@ -96,6 +97,7 @@ class Win32FileSystem final : public FileSystem {
   }
 
   int OpenForRewrite(const std::string& path, FileHandle& h) override {
+    // Not shared for writing: a second save is refused until this one is done.
     const HANDLE f = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) return LastError();
@@ -164,8 +166,12 @@ class Win32FileSystem final : public FileSystem {
         return 0;
       }
       const int e = LastError();
-      // The target went away meanwhile: a plain move does.
-      if (e != ERROR_FILE_NOT_FOUND) return e;
+      // The target is held open by a program that does not let it be removed: it is as it
+      // was, and may still be written in place.
+      if (e == ERROR_UNABLE_TO_REMOVE_REPLACED) return kSharingViolation;
+      // The target went away meanwhile (or was removed and the new file not renamed into its
+      // place): a plain move puts the new list there.
+      if (e != ERROR_FILE_NOT_FOUND && e != ERROR_UNABLE_TO_MOVE_REPLACEMENT) return e;
     }
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? 0
@@ -183,6 +189,8 @@ class Win32FileSystem final : public FileSystem {
 };
 
 }  // namespace
+
+bool RemoveFileNow(const char* path) noexcept { return DeleteFileA(path) != 0; }
 
 FileSystem& RealFileSystem() {
   static Win32FileSystem real;
