@@ -18,6 +18,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// After windows.h.
+#include <sddl.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -714,8 +716,9 @@ TEST(RealFailures, HostErrorsReadAsWhatTheyAre) {
 #endif
 
 #ifdef _WIN32
-// Another program holding the file open without letting others write: reading is refused
-// while it writes, saving is refused with the sharing violation, and the file is kept.
+// Another program holding the file open: reading is refused while it writes; saving is
+// refused with the sharing violation while it does not let others write, and the file is
+// kept; a program that lets others write but not remove the file does not stop the save.
 TEST(RealFailures, FileHeldOpenByAnotherHandle) {
   TempFolder dir;
   const std::string path = dir.Write("held.plw", kEarlier);
@@ -723,13 +726,18 @@ TEST(RealFailures, FileHeldOpenByAnotherHandle) {
     DWORD access;
     DWORD share;
     bool readRefused;
+    bool saved;
   };
   const HeldCase cases[] = {
-      {GENERIC_WRITE, FILE_SHARE_READ, true},
-      {GENERIC_READ, 0, true},
-      {GENERIC_READ, FILE_SHARE_READ, false},
+      {GENERIC_WRITE, FILE_SHARE_READ, true, false},
+      {GENERIC_READ, 0, true, false},
+      {GENERIC_READ, FILE_SHARE_READ, false, false},
+      {GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, false, true},
   };
   for (const auto& c : cases) {
+    dir.Write("held.plw", kEarlier);
+    const std::string where =
+        "access " + std::to_string(c.access) + " share " + std::to_string(c.share);
     const HANDLE other =
         CreateFileA(path.c_str(), c.access, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
@@ -737,23 +745,40 @@ TEST(RealFailures, FileHeldOpenByAnotherHandle) {
     if (c.readRefused) {
       try {
         ReadListFile(path, list);
-        ADD_FAILURE() << "read while held";
+        ADD_FAILURE() << where << ": read while held";
       } catch (const EInOutError& e) {
-        EXPECT_EQ(e.Code(), 32);
+        EXPECT_EQ(e.Code(), 32) << where;
       }
     } else {
-      EXPECT_EQ(ReadListFile(path, list), ListFileReadResult::Loaded);
+      EXPECT_EQ(ReadListFile(path, list), ListFileReadResult::Loaded) << where;
     }
     try {
       WriteListFile(path, Sample(2));
-      ADD_FAILURE() << "write while held";
+      EXPECT_TRUE(c.saved) << where << ": written while held";
     } catch (const EInOutError& e) {
-      EXPECT_EQ(e.Code(), 32);
+      EXPECT_FALSE(c.saved) << where << ": " << e.Code();
+      EXPECT_EQ(e.Code(), 32) << where;
     }
     CloseHandle(other);
-    EXPECT_EQ(dir.Read("held.plw"), kEarlier);
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{"held.plw"});
+    EXPECT_EQ(dir.Read("held.plw"), c.saved ? listfile::ToBytes(Sample(2)) : kEarlier) << where;
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"held.plw"}) << where;
   }
+}
+
+// A new list whose path is 249 bytes, ending "a.plw": the temporary name beside it would pass
+// the 260-byte limit, so the list is made under its own name.
+TEST(SafeSave, NewListAtTheLengthLimitIsSaved) {
+  TempFolder dir;
+  std::string folder = dir.Path("");
+  if (folder.back() == '\\' || folder.back() == '/') folder.pop_back();
+  ASSERT_LT(folder.size() + 1 + 5, 249u);
+  const std::string path = folder + "\\" + std::string(249 - folder.size() - 6, 'n') + "a.plw";
+  ASSERT_EQ(path.size(), 249u);
+  WriteListFile(path, Sample(2));
+  EntryList back;
+  ASSERT_EQ(ReadListFile(path, back), ListFileReadResult::Loaded);
+  EXPECT_EQ(listfile::ToBytes(back), listfile::ToBytes(Sample(2)));
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{path.substr(folder.size() + 1)});
 }
 
 // A replacement would part the two names of a hard-linked list: it is rewritten in place.
@@ -773,15 +798,50 @@ TEST(SafeSave, HardLinkedTargetStaysOneFileOnDisk) {
   EXPECT_EQ(info.nNumberOfLinks, 2u);
 }
 
-TEST(SafeSave, ReplacementKeepsTheFilesAttributes) {
-  TempFolder dir;
-  const std::string path = dir.Write("attr.plw", kEarlier);
-  ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN));
-  ASSERT_NE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
-  WriteListFile(path, Sample(1));
-  EXPECT_NE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
-  EXPECT_EQ(dir.Read("attr.plw"), listfile::ToBytes(Sample(1)));
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+// The access rules as text, or empty where the host keeps none.
+std::string AccessRules(const std::string& path) {
+  DWORD need = 0;
+  GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &need);
+  std::string sd(need, '\0');
+  if (need == 0 ||
+      !GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, sd.data(), need, &need)) {
+    return {};
+  }
+  char* text = nullptr;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(
+          sd.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    return {};
+  }
+  std::string out = text;
+  LocalFree(text);
+  return out;
+}
+
+// The replacement keeps the list's attributes and its access rules, on each route.
+TEST(SafeSave, ReplacementKeepsTheFilesAttributesAndAccessRules) {
+  for (bool linked : {false, true}) {
+    TempFolder dir;
+    const std::string path = dir.Write("attr.plw", kEarlier);
+    if (linked) {
+      ASSERT_TRUE(CreateHardLinkA(dir.Path("other.plw").c_str(), path.c_str(), nullptr));
+    }
+    PSECURITY_DESCRIPTOR rules = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        "D:P(A;;FA;;;WD)(A;;FR;;;BU)", SDDL_REVISION_1, &rules, nullptr));
+    const bool keepsRules = SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, rules);
+    LocalFree(rules);
+    const std::string before = AccessRules(path);
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN));
+    WriteListFile(path, Sample(1));
+    EXPECT_NE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u) << linked;
+    EXPECT_EQ(dir.Read("attr.plw"), listfile::ToBytes(Sample(1))) << linked;
+    if (keepsRules && !before.empty()) {
+      EXPECT_EQ(AccessRules(path), before) << linked;
+    } else {
+      ADD_FAILURE() << "no access rules kept by this host";
+    }
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
 }
 #endif
 

@@ -24,6 +24,8 @@ struct TargetState {
   std::uint32_t links = 1;
   // The file to replace when the path is a symbolic link to it (else empty): the link stays.
   std::string linked;
+  // Windows: the target's access rules, which the new file has from the start.
+  std::string security;
 };
 
 class FileSystem {
