@@ -224,6 +224,19 @@ int FillAndClose(FileSystem& fs, FileHandle h, const EntryList& list) {
   return e;
 }
 
+// Fills and closes the new file `h` at `path`, and removes it again when that fails.
+int FillOrRemove(FileSystem& fs, FileHandle h, const std::string& path, const EntryList& list) {
+  int e = 0;
+  try {
+    e = FillAndClose(fs, h, list);
+  } catch (...) {
+    fs.Remove(path);
+    throw;
+  }
+  if (e != 0) fs.Remove(path);
+  return e;
+}
+
 // A new list whose temporary name does not fit beside it: there is nothing to lose, so it is
 // made under its own name, and removed again if it cannot be written whole.
 void WriteNewInPlace(FileSystem& fs, const std::string& path, const TargetState& state,
@@ -234,17 +247,7 @@ void WriteNewInPlace(FileSystem& fs, const std::string& path, const TargetState&
     unfinished.Clear();
     throw EInOutError(e);
   }
-  int e = 0;
-  try {
-    e = FillAndClose(fs, h, list);
-  } catch (...) {
-    fs.Remove(path);
-    throw;
-  }
-  if (e != 0) {
-    fs.Remove(path);
-    throw EInOutError(e);
-  }
+  if (const int e = FillOrRemove(fs, h, path, list)) throw EInOutError(e);
 }
 
 }  // namespace
@@ -414,7 +417,8 @@ void WriteListFile(const std::string& path, const EntryList& list, FileSystem& f
   }
   if (e != 0) {
     unfinished.Clear();
-    // A folder where the list may be written but no file made: the safe in-place rewrite.
+    // No file can be made beside the list: an existing one gets the safe in-place rewrite, a
+    // new one is made under its own name.
     if (state.exists) {
       RewriteInPlace(fs, target, list);
     } else {
@@ -422,21 +426,14 @@ void WriteListFile(const std::string& path, const EntryList& list, FileSystem& f
     }
     return;
   }
-  try {
-    e = FillAndClose(fs, h, list);
-  } catch (...) {
-    fs.Remove(temp);
-    throw;
-  }
-  const bool written = e == 0;
-  if (written) e = fs.Replace(temp, target, state);
+  if (const int fe = FillOrRemove(fs, h, temp, list)) throw EInOutError(fe);
+  e = fs.Replace(temp, target, state);
   if (e != 0) {
     fs.Remove(temp);
     unfinished.Clear();
     // A file this user may write but not replace (another's in a shared folder, or one held
     // open that may not be removed meanwhile) is rewritten in place, as it always could be.
-    if (written && state.exists &&
-        (e == FileSystem::kAccessDenied || e == FileSystem::kSharingViolation)) {
+    if (state.exists && (e == FileSystem::kAccessDenied || e == FileSystem::kSharingViolation)) {
       RewriteInPlace(fs, target, list);
       return;
     }
