@@ -6,6 +6,9 @@ namespace pallomar::text {
 
 extern const char kNotAnInteger[] = "'%s' is not an integer";
 extern const char kCannotInsertLine[] = "cannot insert line";
+extern const char kListFileTooLarge[] = "list file too large";
+extern const char kListLineTooLong[] = "list file line too long";
+extern const char kEntryTextTooLong[] = "entry text too long";
 extern const char kIoFileNotFound[] = "file not found";
 extern const char kIoInvalidName[] = "invalid file name";
 extern const char kIoTooManyOpen[] = "too many open files";

@@ -22,6 +22,9 @@ extern const char kWindowMaximized[];   // "最大化"
 extern const char kWindowMinimized[];   // "最小化"
 extern const char kRunCheckOn[];        // "する"
 extern const char kRunCheckOff[];       // "しない"
+extern const char kListFileTooLarge[];  // a list file longer than memory can address
+extern const char kListLineTooLong[];   // a line longer than an entry's text may be
+extern const char kEntryTextTooLong[];  // an entry's text longer than a list can hold
 
 // File errors by code.
 extern const char kIoFileNotFound[];  // 2
@@ -83,5 +86,6 @@ extern const char kFilterList[];  // "Pallomar File(*.plw)|*.plw"
 
 // An error that carries no message of its own.
 extern const char kUnexpectedError[];  // "予期しないエラーが発生しました"
+extern const char kOutOfMemory[];      // no memory left for what the command needed
 
 }  // namespace pallomar::text

@@ -19,6 +19,9 @@ const char kWindowMaximized[] = "最大化";
 const char kWindowMinimized[] = "最小化";
 const char kRunCheckOn[] = "する";
 const char kRunCheckOff[] = "しない";
+const char kListFileTooLarge[] = "リストファイルが大きすぎます";
+const char kListLineTooLong[] = "リストファイルの行が長すぎます";
+const char kEntryTextTooLong[] = "項目のテキストが長すぎます";
 
 const char kIoFileNotFound[] = "ファイルが見つかりません";
 const char kIoInvalidName[] = "不正なファイル名です";
@@ -75,5 +78,6 @@ const char kFilterRun[] =
     "実行ﾌｧｲﾙ(*.exe, *.com, *.lnk, *.pif)|*.exe;*.com;*.lnk;*.pif|すべてのﾌｧｲﾙ(*.*)|*.*";
 const char kFilterList[] = "Pallomar File(*.plw)|*.plw";
 const char kUnexpectedError[] = "予期しないエラーが発生しました";
+const char kOutOfMemory[] = "メモリが不足しています";
 
 }  // namespace pallomar::text

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "entry_list_impl.h"
+#include "entrylist/errors.h"
 
 namespace pallomar {
 
@@ -25,7 +26,7 @@ std::uint32_t EncodeLength(int field, std::string_view s) {
   if ((field == kParams || field == kFolder) && s == kDummyMarker) return rowtag::kDummy;
   if (field == kRunCheck && s == "0") return rowtag::kZero;
   if (field == kRunCheck && s == "1") return rowtag::kOne;
-  if (s.size() > rowtag::kMaxBytes) throw std::length_error("entry text too long");
+  if (s.size() > rowtag::kMaxBytes) throw ETooLongError(ETooLongError::What::EntryText);
   return static_cast<std::uint32_t>(s.size());
 }
 

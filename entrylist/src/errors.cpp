@@ -50,6 +50,34 @@ EInOutError::EInOutError(std::int32_t code)
 EConvertError::EConvertError(std::string_view text)
     : std::runtime_error(Fill(text::kNotAnInteger, "%s", text)) {}
 
+namespace {
+
+const char* TooLongText(ETooLongError::What what) {
+  switch (what) {
+    case ETooLongError::What::ListFile:
+      return text::kListFileTooLarge;
+    case ETooLongError::What::ListFileLine:
+      return text::kListLineTooLong;
+    case ETooLongError::What::EntryText:
+      break;
+  }
+  return text::kEntryTextTooLong;
+}
+
+}  // namespace
+
+ETooLongError::ETooLongError(What what) : std::length_error(TooLongText(what)) {}
+
 EListInsertError::EListInsertError() : std::runtime_error(text::kCannotInsertLine) {}
+
+const char* ProgramMessage(const std::exception& e) {
+  if (dynamic_cast<const EInOutError*>(&e) != nullptr ||
+      dynamic_cast<const EConvertError*>(&e) != nullptr ||
+      dynamic_cast<const EListInsertError*>(&e) != nullptr ||
+      dynamic_cast<const ETooLongError*>(&e) != nullptr) {
+    return e.what();
+  }
+  return nullptr;
+}
 
 }  // namespace pallomar

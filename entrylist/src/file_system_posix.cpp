@@ -1,30 +1,32 @@
 // The list file's file-system calls on POSIX hosts, with errors mapped onto Windows' numbers.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "entrylist/file_system.h"
 
 namespace pallomar {
 
-namespace {
-
-// POSIX errors onto the numbers the messages are chosen by.
-int Map(int e) {
+// Every errno the calls below can give, onto a Windows number of the same meaning: the
+// messages are chosen by those numbers, and a raw errno would show as some unrelated one.
+int HostErrorNumber(int e) {
   switch (e) {
-    case 0:
-      return EIO;
     case ENOENT:
       return FileSystem::kFileNotFound;
     case ENOTDIR:
     case ENAMETOOLONG:
     case EINVAL:
     case ELOOP:
+    case ENXIO:
+    case ENODEV:
       return FileSystem::kPathNotFound;
     case EMFILE:
     case ENFILE:
@@ -35,15 +37,43 @@ int Map(int e) {
     case EISDIR:
     case ETXTBSY:
       return FileSystem::kAccessDenied;
+    case EBADF:
+      return 6;  // ERROR_INVALID_HANDLE
+    case ENOMEM:
+      return 8;  // ERROR_NOT_ENOUGH_MEMORY
+    case EXDEV:
+      return 17;  // ERROR_NOT_SAME_DEVICE
+    case EAGAIN:
+    case ENOLCK:
+      return FileSystem::kLockViolation;
     case ENOSPC:
     case EDQUOT:
       return FileSystem::kDiskFull;
     case EEXIST:
       return FileSystem::kAlreadyExists;
+    case ENOTEMPTY:
+      return 145;  // ERROR_DIR_NOT_EMPTY
+    case EBUSY:
+      return 170;  // ERROR_BUSY
+    case EFBIG:
+    case EOVERFLOW:
+      return 223;  // ERROR_FILE_TOO_LARGE
+    case EMLINK:
+      return 1142;  // ERROR_TOO_MANY_LINKS
+    case EINTR:
+      return 995;  // ERROR_OPERATION_ABORTED
+    case EIO:
+    case ESTALE:
+      return FileSystem::kDeviceError;
     default:
-      return e;
+      // Includes 0, a failure that set no errno: never a number of some other meaning.
+      return FileSystem::kGeneralFailure;
   }
 }
+
+namespace {
+
+int Map(int e) { return HostErrorNumber(e); }
 
 std::string FolderOf(const std::string& path) {
   const auto slash = path.rfind('/');
@@ -64,6 +94,48 @@ int MapOpenError(int e, const std::string& path) {
 }
 
 int Fd(FileHandle h) { return static_cast<int>(h); }
+
+// The mode a plain new file gets here: 0666 less the process's mask. The mask is read where
+// the system shows it, since asking umask() for it means changing it for a moment.
+mode_t NewFileMode() {
+  if (std::FILE* f = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, f) != nullptr) {
+      found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    }
+    std::fclose(f);
+    if (found) return static_cast<mode_t>(0666 & ~mask);
+  }
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return static_cast<mode_t>(0666 & ~mask);
+}
+
+// Where a symbolic link whose target is missing points: a save must create that file and keep
+// the link. Empty when `path` is no link; an error number when its chain cannot be followed.
+int DanglingLinkTarget(const std::string& path, std::string& target) {
+  target.clear();
+  std::string at = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat lst;
+    if (::lstat(at.c_str(), &lst) != 0) {
+      if (errno != ENOENT) return Map(errno);
+      if (hops > 0) target = at;
+      return 0;
+    }
+    if (!S_ISLNK(lst.st_mode)) return 0;
+    std::string to(static_cast<std::size_t>(lst.st_size > 0 ? lst.st_size : 255) + 1, '\0');
+    const ssize_t n = ::readlink(at.c_str(), to.data(), to.size());
+    if (n < 0) return Map(errno);
+    if (static_cast<std::size_t>(n) >= to.size()) return FileSystem::kPathNotFound;
+    to.resize(static_cast<std::size_t>(n));
+    if (to.empty()) return FileSystem::kPathNotFound;
+    at = to[0] == '/' ? to : FolderOf(at) + "/" + to;
+  }
+  return Map(ELOOP);
+}
 
 class PosixFileSystem final : public FileSystem {
  public:
@@ -102,8 +174,10 @@ class PosixFileSystem final : public FileSystem {
     state = {};
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {
-      // Absent: the creation step reports a missing folder or a bad name itself.
-      return errno == ENOENT ? 0 : Map(errno);
+      if (errno != ENOENT) return Map(errno);
+      // Absent: the creation step reports a missing folder or a bad name itself. A link to
+      // the missing file is written through like a link to an existing one.
+      return DanglingLinkTarget(path, state.linked);
     }
     state.exists = true;
     state.mode = static_cast<std::uint32_t>(st.st_mode & 07777);
@@ -136,7 +210,9 @@ class PosixFileSystem final : public FileSystem {
   }
 
   int CreateNew(const std::string& path, const TargetState& like, FileHandle& h) override {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    // Only this user may read it until it carries the target's owner: it may hold a list
+    // that others must not read.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
     if (fd < 0) return errno == ENOENT ? kPathNotFound : Map(errno);
     if (like.exists) {
       // The replacement keeps the target's owner where this user may give it (the group
@@ -144,8 +220,9 @@ class PosixFileSystem final : public FileSystem {
       if (::fchown(fd, static_cast<uid_t>(like.owner), static_cast<gid_t>(like.group)) != 0) {
         (void)::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(like.group));
       }
-      (void)::fchmod(fd, static_cast<mode_t>(like.mode));
     }
+    // A failure leaves the file narrower than meant, never wider.
+    (void)::fchmod(fd, like.exists ? static_cast<mode_t>(like.mode) : NewFileMode());
     h = fd;
     return 0;
   }
@@ -153,6 +230,15 @@ class PosixFileSystem final : public FileSystem {
   int OpenForRewrite(const std::string& path, FileHandle& h) override {
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return MapOpenError(errno, path);
+    // A second save of the same file waits here until the first is done with it, so the two
+    // never interleave. Where the file system keeps no locks, the rewrite goes on as before.
+    while (::flock(fd, LOCK_EX) != 0) {
+      if (errno == EINTR) continue;
+      if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL) break;
+      const int e = Map(errno);
+      ::close(fd);
+      return e;
+    }
     h = fd;
     return 0;
   }
@@ -221,6 +307,8 @@ class PosixFileSystem final : public FileSystem {
 };
 
 }  // namespace
+
+bool RemoveFileNow(const char* path) noexcept { return ::unlink(path) == 0; }
 
 FileSystem& RealFileSystem() {
   static PosixFileSystem real;

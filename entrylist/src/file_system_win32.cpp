@@ -23,6 +23,25 @@ LARGE_INTEGER Offset(std::uint64_t n) {
   return li;
 }
 
+// The file's access rules as the host reports them, or empty.
+std::string AccessRules(const std::string& path) {
+  DWORD need = 0;
+  GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &need);
+  std::string rules(need, '\0');
+  if (need == 0 ||
+      !GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, rules.data(), need, &need)) {
+    return {};
+  }
+  return rules;
+}
+
+// Gives `path` the access rules `rules` unless it has them already.
+void KeepAccessRules(const std::string& path, const std::string& rules) {
+  if (AccessRules(path) == rules) return;
+  std::string copy = rules;
+  SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, copy.data());
+}
+
 class Win32FileSystem final : public FileSystem {
  public:
   int OpenRead(const std::string& path, FileHandle& h) override {
@@ -72,6 +91,9 @@ class Win32FileSystem final : public FileSystem {
     BY_HANDLE_FILE_INFORMATION info;
     if (GetFileInformationByHandle(f, &info)) state.links = info.nNumberOfLinks;
     CloseHandle(f);
+    // The new file has the target's access rules from the start: with the folder's, it would
+    // be open to whoever may read the folder until it takes the target's place.
+    state.security = AccessRules(path);
     return 0;
   }
 
@@ -83,10 +105,15 @@ class Win32FileSystem final : public FileSystem {
     return out;
   }
 
-  int CreateNew(const std::string& path, const TargetState&, FileHandle& h) override {
-    // Attributes, owner and creation time come over with ReplaceFileA.
-    const HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+  int CreateNew(const std::string& path, const TargetState& like, FileHandle& h) override {
+    // Attributes, owner and creation time come over with ReplaceFileA. Deleting is shared so
+    // that an interrupted save can remove the file while it is still open.
+    SECURITY_ATTRIBUTES rules{sizeof rules, nullptr, FALSE};
+    if (!like.security.empty()) {
+      rules.lpSecurityDescriptor = const_cast<char*>(like.security.data());
+    }
+    const HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                 &rules, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) {
       const int e = LastError();
       return e == ERROR_FILE_EXISTS ? kAlreadyExists : e;
@@ -96,6 +123,7 @@ class Win32FileSystem final : public FileSystem {
   }
 
   int OpenForRewrite(const std::string& path, FileHandle& h) override {
+    // Not shared for writing: a second save is refused until this one is done.
     const HANDLE f = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) return LastError();
@@ -150,6 +178,16 @@ class Win32FileSystem final : public FileSystem {
 
   int Replace(const std::string& from, const std::string& to, const TargetState& was) override {
     if (was.exists) {
+      // A target held open by a program that does not let it be removed cannot be replaced;
+      // asking first keeps some hosts from leaving a file of their own behind in trying.
+      const HANDLE probe =
+          CreateFileA(to.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (probe == INVALID_HANDLE_VALUE) {
+        if (GetLastError() == ERROR_SHARING_VIOLATION) return kSharingViolation;
+      } else {
+        CloseHandle(probe);
+      }
       // Keeps the target's attributes, owner and creation time.
       if (ReplaceFileA(FullPath(to).c_str(), FullPath(from).c_str(), nullptr,
                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
@@ -161,11 +199,17 @@ class Win32FileSystem final : public FileSystem {
           const DWORD want = (now & ~kKept & ~FILE_ATTRIBUTE_NORMAL) | (was.mode & kKept);
           SetFileAttributesA(to.c_str(), want != 0 ? want : FILE_ATTRIBUTE_NORMAL);
         }
+        // Nor the access rules.
+        if (!was.security.empty()) KeepAccessRules(to, was.security);
         return 0;
       }
       const int e = LastError();
-      // The target went away meanwhile: a plain move does.
-      if (e != ERROR_FILE_NOT_FOUND) return e;
+      // The target is held open by a program that does not let it be removed: it is as it
+      // was, and may still be written in place.
+      if (e == ERROR_UNABLE_TO_REMOVE_REPLACED) return kSharingViolation;
+      // The target went away meanwhile (or was removed and the new file not renamed into its
+      // place): a plain move puts the new list there.
+      if (e != ERROR_FILE_NOT_FOUND && e != ERROR_UNABLE_TO_MOVE_REPLACEMENT) return e;
     }
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? 0
@@ -183,6 +227,8 @@ class Win32FileSystem final : public FileSystem {
 };
 
 }  // namespace
+
+bool RemoveFileNow(const char* path) noexcept { return DeleteFileA(path) != 0; }
 
 FileSystem& RealFileSystem() {
   static Win32FileSystem real;

@@ -1,6 +1,7 @@
 #include "entrylist/list_file.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -101,7 +102,7 @@ std::function<int(const char*, std::size_t)> WriterTo(FileSystem& fs, FileHandle
 int ReadAll(FileSystem& fs, FileHandle h, std::string& out) {
   std::uint64_t size = 0;
   if (const int e = fs.Size(h, size)) return e;
-  if (size > SIZE_MAX / 2) throw std::length_error("list file too large");
+  if (size > SIZE_MAX / 2) throw ETooLongError(ETooLongError::What::ListFile);
   out.reserve(static_cast<std::size_t>(size));
   char piece[65536];
   for (;;) {
@@ -121,10 +122,10 @@ void PutBack(FileSystem& fs, FileHandle h, const std::string& old, bool written)
   (void)fs.Flush(h);
 }
 
-// Rewrites an existing file in place for when no new file can be made beside it, or when it
-// has more than one name. It is never shorter or cut before all the new bytes are in it: the
-// room for the longer of the two lists is taken first, the new bytes overwrite from the start
-// and are flushed, and only then is the file cut to the new length.
+// Rewrites an existing file in place for when no new file can be made beside it or put in its
+// place, or when it has more than one name. It is never shorter or cut before all the new bytes are
+// in it: the room for the longer of the two lists is taken first, the new bytes overwrite from the
+// start and are flushed, and only then is the file cut to the new length.
 void RewriteInPlace(FileSystem& fs, const std::string& path, const EntryList& list) {
   FileHandle h{};
   if (const int e = fs.OpenForRewrite(path, h)) throw EInOutError(e);
@@ -179,7 +180,81 @@ void RewriteInPlace(FileSystem& fs, const std::string& path, const EntryList& li
   }
 }
 
+// The file a save to the host's disk is writing, kept where a signal handler can read it.
+char unfinishedPath[4096 + 32];
+std::atomic<bool> unfinishedArmed{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+// Marks the file a save is writing, which is not yet a whole list, until Clear().
+class Unfinished {
+ public:
+  explicit Unfinished(FileSystem& fs) : real_(&fs == &RealFileSystem()) {}
+  ~Unfinished() { Clear(); }
+  Unfinished(const Unfinished&) = delete;
+  Unfinished& operator=(const Unfinished&) = delete;
+
+  void Set(const std::string& path) {
+    Clear();
+    if (!real_ || path.size() >= sizeof unfinishedPath) return;
+    std::memcpy(unfinishedPath, path.c_str(), path.size() + 1);
+    unfinishedArmed.store(true);
+    armed_ = true;
+  }
+  void Clear() {
+    if (armed_) unfinishedArmed.store(false);
+    armed_ = false;
+  }
+
+ private:
+  bool real_;
+  bool armed_ = false;
+};
+
+// Writes the whole list into the new file `h` and closes it: 0 or the error to raise.
+int FillAndClose(FileSystem& fs, FileHandle h, const EntryList& list) {
+  int e = 0;
+  try {
+    e = listfile::Serialize(list, WriterTo(fs, h));
+  } catch (...) {
+    fs.Close(h);
+    throw;
+  }
+  if (e == 0) e = fs.Flush(h);
+  if (const int ce = fs.Close(h)) e = ce;
+  return e;
+}
+
+// Fills and closes the new file `h` at `path`, and removes it again when that fails.
+int FillOrRemove(FileSystem& fs, FileHandle h, const std::string& path, const EntryList& list) {
+  int e = 0;
+  try {
+    e = FillAndClose(fs, h, list);
+  } catch (...) {
+    fs.Remove(path);
+    throw;
+  }
+  if (e != 0) fs.Remove(path);
+  return e;
+}
+
+// A new list whose temporary name does not fit beside it: there is nothing to lose, so it is
+// made under its own name, and removed again if it cannot be written whole.
+void WriteNewInPlace(FileSystem& fs, const std::string& path, const TargetState& state,
+                     const EntryList& list, Unfinished& unfinished) {
+  FileHandle h{};
+  unfinished.Set(path);
+  if (const int e = fs.CreateNew(path, state, h)) {
+    unfinished.Clear();
+    throw EInOutError(e);
+  }
+  if (const int e = FillOrRemove(fs, h, path, list)) throw EInOutError(e);
+}
+
 }  // namespace
+
+void RemoveUnfinishedSave() noexcept {
+  if (unfinishedArmed.exchange(false)) (void)RemoveFileNow(unfinishedPath);
+}
 
 namespace listfile {
 
@@ -209,9 +284,8 @@ int Serialize(const EntryList& list, const std::function<int(const char*, std::s
     return out.Error();
   }
   for (const Row& row : impl->rows) {
-    const bool off = row.len[kRunCheck] == rowtag::kZero ||
-                     (row.len[kRunCheck] == 1 && FieldStart(row, kRunCheck)[0] == '0');
-    const std::string_view flag = off ? "False\r\n" : "True\r\n";
+    // A flag of exactly "0" is always held as the constant.
+    const std::string_view flag = row.len[kRunCheck] == rowtag::kZero ? "False\r\n" : "True\r\n";
     // A record loaded as it lay, CR LF ends and no literal marker, is written from its own
     // bytes: the first four lines there are exactly the lines to write.
     if (WritesAsItLies(row)) {
@@ -281,7 +355,7 @@ ListFileReadResult ReadListFile(const std::string& path, EntryList& list, FileSy
     std::uint64_t size = 0;
     readError = fs.Size(h, size);
     if (readError == 0) {
-      if (size > SIZE_MAX / 2) throw std::length_error("list file too large");
+      if (size > SIZE_MAX / 2) throw ETooLongError(ETooLongError::What::ListFile);
       // Straight into the buffer the list keeps: the bytes are held once.
       std::size_t capacity = static_cast<std::size_t>(size);
       buf.reset(new char[capacity]);
@@ -334,29 +408,35 @@ void WriteListFile(const std::string& path, const EntryList& list, FileSystem& f
   std::string temp;
   FileHandle h{};
   int e = 0;
+  Unfinished unfinished(fs);
   for (int attempt = 0; attempt < 16; ++attempt) {
     temp = fs.Beside(target, TemporaryName(target, attempt));
+    unfinished.Set(temp);
     e = fs.CreateNew(temp, state, h);
     if (e != FileSystem::kAlreadyExists) break;
   }
   if (e != 0) {
-    // A folder where the list may be written but no file made: the safe in-place rewrite.
-    if (!state.exists) throw EInOutError(e);
-    RewriteInPlace(fs, target, list);
+    unfinished.Clear();
+    // No file can be made beside the list: an existing one gets the safe in-place rewrite, a
+    // new one is made under its own name.
+    if (state.exists) {
+      RewriteInPlace(fs, target, list);
+    } else {
+      WriteNewInPlace(fs, target, state, list, unfinished);
+    }
     return;
   }
-  try {
-    e = listfile::Serialize(list, WriterTo(fs, h));
-  } catch (...) {
-    fs.Close(h);
-    fs.Remove(temp);
-    throw;
-  }
-  if (e == 0) e = fs.Flush(h);
-  if (const int ce = fs.Close(h)) e = ce;
-  if (e == 0) e = fs.Replace(temp, target, state);
+  if (const int fe = FillOrRemove(fs, h, temp, list)) throw EInOutError(fe);
+  e = fs.Replace(temp, target, state);
   if (e != 0) {
     fs.Remove(temp);
+    unfinished.Clear();
+    // A file this user may write but not replace (another's in a shared folder, or one held
+    // open that may not be removed meanwhile) is rewritten in place, as it always could be.
+    if (state.exists && (e == FileSystem::kAccessDenied || e == FileSystem::kSharingViolation)) {
+      RewriteInPlace(fs, target, list);
+      return;
+    }
     throw EInOutError(e);
   }
 }

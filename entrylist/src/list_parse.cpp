@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "entry_list_impl.h"
+#include "entrylist/errors.h"
 #include "line_scan.h"
 #include "list_file_internal.h"
 
@@ -107,7 +108,7 @@ std::uint32_t ReadLine(char*& r, char* end, char*& w, LineInfo& info) {
     }
   }
   const auto n = static_cast<std::size_t>(w - start);
-  if (n > rowtag::kMaxBytes) throw std::length_error("list file line too long");
+  if (n > rowtag::kMaxBytes) throw ETooLongError(ETooLongError::What::ListFileLine);
   return static_cast<std::uint32_t>(n);
 }
 

@@ -2,8 +2,12 @@
 // injected ones through the in-memory file system where it cannot.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "entrylist/errors.h"
@@ -14,9 +18,12 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// After windows.h.
+#include <sddl.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -220,6 +227,64 @@ TEST(SafeSave, NoCreateFolderRefusesANewList) {
     EXPECT_EQ(e.Code(), 5);
   }
   EXPECT_TRUE(fs.Files().empty());
+}
+
+// Situations where the one-step replacement cannot be made, on every route: a replacement the
+// host refuses though the file may be written (another user's file in a shared folder; a file
+// held open that may not be removed) is written in place; a new list whose temporary name does
+// not fit is made under its own name, and gone again when it cannot be written whole; any
+// other failure keeps the earlier list.
+TEST(SafeSave, ReplacementThatCannotBeMadeStillSavesWhereWritingIsAllowed) {
+  struct Case {
+    const char* name;
+    bool existing;
+    FsCall call;  // what is made to fail, and how
+    int code;
+    bool saved;
+  };
+  const Case cases[] = {
+      {"replacement refused: access denied", true, FsCall::Replace, 5, true},
+      {"replacement refused: sharing violation", true, FsCall::Replace, 32, true},
+      {"replacement failing: device error", true, FsCall::Replace, 1117, false},
+      {"in place after refusal: disk full", true, FsCall::Reserve, 112, false},
+      {"new list, no room for the temporary name", false, FsCall::kCount, 0, true},
+      {"new list under its own name: write fails", false, FsCall::Write, 112, false},
+      {"new list under its own name: close fails", false, FsCall::Close, 1117, false},
+  };
+  const EntryList list = Sample(3);
+  for (Route route : {Route::Replace, Route::InPlaceHardLink}) {
+    for (const Case& c : cases) {
+      // The in-place route makes no replacement and no new file.
+      if (route != Route::Replace && (!c.existing || c.call == FsCall::Replace)) continue;
+      const std::string where = std::string(RouteName(route)) + ": " + c.name;
+      MemoryFileSystem fs;
+      if (c.existing) {
+        Prepare(fs, route, kEarlier);
+        // A failing in-place step needs a refused replacement to get there.
+        if (c.call == FsCall::Reserve) fs.FailOn(FsCall::Replace, "/mem/d/list.plw", 5);
+      } else {
+        fs.AddFolder("d");
+        fs.nameLimit = 10;  // "list.plw" fits, "~plw........tmp" does not
+      }
+      if (c.call != FsCall::kCount) fs.FailAt(c.call, 1, c.code);
+      try {
+        WriteListFile("/mem/d/list.plw", list, fs);
+        EXPECT_TRUE(c.saved) << where << ": no error";
+      } catch (const EInOutError& e) {
+        EXPECT_FALSE(c.saved) << where << ": " << e.Code();
+        EXPECT_EQ(e.Code(), c.code) << where;
+      }
+      const std::vector<std::string> files =
+          c.existing ? FilesAfter(route)
+                     : (c.saved ? std::vector<std::string>{"/mem/d/list.plw"}
+                                : std::vector<std::string>{});
+      EXPECT_EQ(fs.Files(), files) << where;
+      for (const std::string& name : files) {
+        EXPECT_EQ(fs.Get(name), c.saved ? listfile::ToBytes(list) : kEarlier) << where << name;
+      }
+      EXPECT_EQ(fs.OpenHandles(), 0u) << where;
+    }
+  }
 }
 
 TEST(SafeSave, ReplacingKeepsNothingOfTheOldFileAndNoTemporary) {
@@ -490,19 +555,170 @@ TEST(SafeSave, LongestUsualNameIsReplacedInOneStep) {
   EXPECT_EQ(dir.Names(), std::vector<std::string>{name});
 }
 
+// A link is written through, and stays a link, whether or not the file it names exists yet.
 TEST(SafeSave, WritingThroughALinkKeepsTheLink) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> links;  // link, what it holds
+    std::string real;                                        // the file that gets the list
+    bool existing;
+  };
+  const Case cases[] = {
+      {"to an existing file", {{"b/d.plw", "../a/real.plw"}}, "a/real.plw", true},
+      {"dangling, relative", {{"b/d.plw", "../a/missing.plw"}}, "a/missing.plw", false},
+      {"dangling, through a second link",
+       {{"b/d.plw", "c.plw"}, {"b/c.plw", "../a/missing.plw"}},
+       "a/missing.plw",
+       false},
+  };
+  for (const Case& c : cases) {
+    TempFolder dir;
+    std::filesystem::create_directories(dir.Path("a"));
+    std::filesystem::create_directories(dir.Path("b"));
+    if (c.existing) dir.Write(c.real, kEarlier);
+    for (const auto& [link, to] : c.links) std::filesystem::create_symlink(to, dir.Path(link));
+    const auto dangling = dir.Path("e.plw");
+    std::filesystem::create_symlink(dir.Path("a/absolute.plw"), dangling);
+    for (const std::string& path : {dir.Path("b/d.plw"), dangling}) {
+      try {
+        WriteListFile(path, Sample(1));
+      } catch (const EInOutError& e) {
+        ADD_FAILURE() << c.name << " " << path << ": " << e.Code();
+      }
+      EXPECT_TRUE(std::filesystem::is_symlink(path)) << c.name << " " << path;
+    }
+    EXPECT_EQ(dir.Read(c.real), listfile::ToBytes(Sample(1))) << c.name;
+    EXPECT_EQ(dir.Read("a/absolute.plw"), listfile::ToBytes(Sample(1))) << c.name;
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"a", "b", "e.plw"})) << c.name;
+  }
+}
+
+// The new file is private while it is written; a new list then gets the mode any new file
+// gets here, not the private one.
+TEST(SafeSave, NewListTakesTheUsualModeOfANewFile) {
   TempFolder dir;
-  const std::string real = dir.Write("real.plw", kEarlier);
-  std::filesystem::create_symlink(real, dir.Path("link.plw"));
-  WriteListFile(dir.Path("link.plw"), Sample(1));
-  EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("link.plw")));
-  EXPECT_EQ(dir.Read("real.plw"), listfile::ToBytes(Sample(1)));
+  const mode_t mask = ::umask(027);
+  WriteListFile(dir.Path("new.plw"), Sample(1));
+  ::umask(mask);
+  struct stat st;
+  ASSERT_EQ(::stat(dir.Path("new.plw").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+// A new list whose path is only just short enough: the temporary name beside it would not
+// fit, so the list is made under its own name.
+TEST(SafeSave, NewListAtTheLengthLimitIsSaved) {
+  TempFolder dir;
+  std::string folder = dir.Path("");
+  if (folder.back() == '/') folder.pop_back();
+  const std::size_t want = 4087;  // 16-byte temporary name: 4098, past PATH_MAX
+  while (folder.size() + 1 + 200 + 6 < want) {
+    folder += "/" + std::string(200, 'd');
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0) << folder.size();
+  }
+  const std::string path = folder + "/" + std::string(want - folder.size() - 6, 'n') + "a.plw";
+  ASSERT_EQ(path.size(), want);
+  WriteListFile(path, Sample(2));
+  EntryList back;
+  ASSERT_EQ(ReadListFile(path, back), ListFileReadResult::Loaded);
+  EXPECT_EQ(listfile::ToBytes(back), listfile::ToBytes(Sample(2)));
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    names.push_back(e.path().filename().string());
+  }
+  EXPECT_EQ(names, std::vector<std::string>{path.substr(folder.size() + 1)});
+}
+
+// Two processes saving one list at the same moment, on each route, leave one whole list: byte
+// for byte one of the two, never a mix. PALLOMAR_SAVE_ROUNDS sets the rounds (default 20).
+TEST(SafeSave, TwoSavesAtOnceLeaveOneWholeList) {
+  const char* env = std::getenv("PALLOMAR_SAVE_ROUNDS");
+  const int rounds = env != nullptr ? std::atoi(env) : 20;
+  // Different bytes throughout and different lengths, so that any mix or cut shows.
+  EntryList lists[2];
+  for (int i = 0; i < 4000; ++i) {
+    const std::string n = std::to_string(i);
+    lists[0].Append("c:\\a\\first" + n + ".exe", "-a " + n, "c:\\a", "0", "1");
+    if (i < 2500) lists[1].Append("d:\\b\\second" + n + ".exe", "", "$dummy$", "2", "0");
+  }
+  const std::string bytes[2] = {listfile::ToBytes(lists[0]), listfile::ToBytes(lists[1])};
+  for (Route route : {Route::Replace, Route::InPlaceHardLink}) {
+    int won[2] = {0, 0};
+    for (int round = 0; round < rounds; ++round) {
+      TempFolder dir;
+      const std::string path = dir.Write("list.plw", kLongEarlier);
+      if (route == Route::InPlaceHardLink) {
+        ASSERT_EQ(::link(path.c_str(), dir.Path("other.plw").c_str()), 0);
+      }
+      // Both wait on one pipe and start when it closes.
+      int gate[2];
+      ASSERT_EQ(::pipe(gate), 0);
+      pid_t child[2];
+      for (int k = 0; k < 2; ++k) {
+        child[k] = ::fork();
+        ASSERT_GE(child[k], 0);
+        if (child[k] == 0) {
+          ::close(gate[1]);
+          char c;
+          (void)!::read(gate[0], &c, 1);
+          int status = 0;
+          try {
+            WriteListFile(path, lists[k]);
+          } catch (...) {
+            status = 1;
+          }
+          ::_exit(status);
+        }
+      }
+      ::close(gate[0]);
+      ::close(gate[1]);
+      for (int k = 0; k < 2; ++k) {
+        int status = -1;
+        ASSERT_EQ(::waitpid(child[k], &status, 0), child[k]);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << RouteName(route) << " round " << round << ": save " << k << " failed";
+      }
+      const std::string now = dir.Read("list.plw");
+      const int which = now == bytes[0] ? 0 : now == bytes[1] ? 1 : -1;
+      ASSERT_NE(which, -1) << RouteName(route) << " round " << round << ": torn, " << now.size()
+                           << " bytes";
+      ++won[which];
+      if (route == Route::InPlaceHardLink) {
+        EXPECT_EQ(dir.Read("other.plw"), now) << "round " << round;
+      }
+      EXPECT_EQ(dir.Names().size(), route == Route::InPlaceHardLink ? 2u : 1u)
+          << RouteName(route) << " round " << round;
+    }
+    RecordProperty(std::string(RouteName(route)) + "_rounds", rounds);
+    std::printf("%s: %d rounds, first save's list last %d, second's %d\n", RouteName(route), rounds,
+                won[0], won[1]);
+  }
+}
+
+// The host's errors are shown with the Windows number of the same meaning: an I/O error must
+// not read as "access denied", and no raw errno may pass as some unrelated number.
+TEST(RealFailures, HostErrorsReadAsWhatTheyAre) {
+  struct Case {
+    int errnoValue;
+    int shown;
+  };
+  const Case cases[] = {
+      {0, 31},      {EIO, 1117},   {ESTALE, 1117}, {EACCES, 5},      {EPERM, 5},  {ENOENT, 2},
+      {ENOTDIR, 3}, {ENOSPC, 112}, {EDQUOT, 112},  {EMFILE, 4},      {ENOMEM, 8}, {EBUSY, 170},
+      {EXDEV, 17},  {EFBIG, 223},  {EINTR, 995},   {EOPNOTSUPP, 31}, {EPIPE, 31},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(HostErrorNumber(c.errnoValue), c.shown) << std::strerror(c.errnoValue);
+  }
+  EXPECT_NE(std::string(EInOutError(HostErrorNumber(EIO)).what()),
+            "ファイルへのアクセスが拒否されました");
 }
 #endif
 
 #ifdef _WIN32
-// Another program holding the file open without letting others write: reading is refused
-// while it writes, saving is refused with the sharing violation, and the file is kept.
+// Another program holding the file open: reading is refused while it writes; saving is
+// refused with the sharing violation while it does not let others write, and the file is
+// kept; a program that lets others write but not remove the file does not stop the save.
 TEST(RealFailures, FileHeldOpenByAnotherHandle) {
   TempFolder dir;
   const std::string path = dir.Write("held.plw", kEarlier);
@@ -510,13 +726,18 @@ TEST(RealFailures, FileHeldOpenByAnotherHandle) {
     DWORD access;
     DWORD share;
     bool readRefused;
+    bool saved;
   };
   const HeldCase cases[] = {
-      {GENERIC_WRITE, FILE_SHARE_READ, true},
-      {GENERIC_READ, 0, true},
-      {GENERIC_READ, FILE_SHARE_READ, false},
+      {GENERIC_WRITE, FILE_SHARE_READ, true, false},
+      {GENERIC_READ, 0, true, false},
+      {GENERIC_READ, FILE_SHARE_READ, false, false},
+      {GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, false, true},
   };
   for (const auto& c : cases) {
+    dir.Write("held.plw", kEarlier);
+    const std::string where =
+        "access " + std::to_string(c.access) + " share " + std::to_string(c.share);
     const HANDLE other =
         CreateFileA(path.c_str(), c.access, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
@@ -524,23 +745,40 @@ TEST(RealFailures, FileHeldOpenByAnotherHandle) {
     if (c.readRefused) {
       try {
         ReadListFile(path, list);
-        ADD_FAILURE() << "read while held";
+        ADD_FAILURE() << where << ": read while held";
       } catch (const EInOutError& e) {
-        EXPECT_EQ(e.Code(), 32);
+        EXPECT_EQ(e.Code(), 32) << where;
       }
     } else {
-      EXPECT_EQ(ReadListFile(path, list), ListFileReadResult::Loaded);
+      EXPECT_EQ(ReadListFile(path, list), ListFileReadResult::Loaded) << where;
     }
     try {
       WriteListFile(path, Sample(2));
-      ADD_FAILURE() << "write while held";
+      EXPECT_TRUE(c.saved) << where << ": written while held";
     } catch (const EInOutError& e) {
-      EXPECT_EQ(e.Code(), 32);
+      EXPECT_FALSE(c.saved) << where << ": " << e.Code();
+      EXPECT_EQ(e.Code(), 32) << where;
     }
     CloseHandle(other);
-    EXPECT_EQ(dir.Read("held.plw"), kEarlier);
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{"held.plw"});
+    EXPECT_EQ(dir.Read("held.plw"), c.saved ? listfile::ToBytes(Sample(2)) : kEarlier) << where;
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"held.plw"}) << where;
   }
+}
+
+// A new list whose path is 249 bytes, ending "a.plw": the temporary name beside it would pass
+// the 260-byte limit, so the list is made under its own name.
+TEST(SafeSave, NewListAtTheLengthLimitIsSaved) {
+  TempFolder dir;
+  std::string folder = dir.Path("");
+  if (folder.back() == '\\' || folder.back() == '/') folder.pop_back();
+  ASSERT_LT(folder.size() + 1 + 5, 249u);
+  const std::string path = folder + "\\" + std::string(249 - folder.size() - 6, 'n') + "a.plw";
+  ASSERT_EQ(path.size(), 249u);
+  WriteListFile(path, Sample(2));
+  EntryList back;
+  ASSERT_EQ(ReadListFile(path, back), ListFileReadResult::Loaded);
+  EXPECT_EQ(listfile::ToBytes(back), listfile::ToBytes(Sample(2)));
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{path.substr(folder.size() + 1)});
 }
 
 // A replacement would part the two names of a hard-linked list: it is rewritten in place.
@@ -560,15 +798,50 @@ TEST(SafeSave, HardLinkedTargetStaysOneFileOnDisk) {
   EXPECT_EQ(info.nNumberOfLinks, 2u);
 }
 
-TEST(SafeSave, ReplacementKeepsTheFilesAttributes) {
-  TempFolder dir;
-  const std::string path = dir.Write("attr.plw", kEarlier);
-  ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN));
-  ASSERT_NE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
-  WriteListFile(path, Sample(1));
-  EXPECT_NE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
-  EXPECT_EQ(dir.Read("attr.plw"), listfile::ToBytes(Sample(1)));
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+// The access rules as text, or empty where the host keeps none.
+std::string AccessRules(const std::string& path) {
+  DWORD need = 0;
+  GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &need);
+  std::string sd(need, '\0');
+  if (need == 0 ||
+      !GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, sd.data(), need, &need)) {
+    return {};
+  }
+  char* text = nullptr;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(
+          sd.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    return {};
+  }
+  std::string out = text;
+  LocalFree(text);
+  return out;
+}
+
+// The replacement keeps the list's attributes and its access rules, on each route.
+TEST(SafeSave, ReplacementKeepsTheFilesAttributesAndAccessRules) {
+  for (bool linked : {false, true}) {
+    TempFolder dir;
+    const std::string path = dir.Write("attr.plw", kEarlier);
+    if (linked) {
+      ASSERT_TRUE(CreateHardLinkA(dir.Path("other.plw").c_str(), path.c_str(), nullptr));
+    }
+    PSECURITY_DESCRIPTOR rules = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        "D:P(A;;FA;;;WD)(A;;FR;;;BU)", SDDL_REVISION_1, &rules, nullptr));
+    const bool keepsRules = SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, rules);
+    LocalFree(rules);
+    const std::string before = AccessRules(path);
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN));
+    WriteListFile(path, Sample(1));
+    EXPECT_NE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u) << linked;
+    EXPECT_EQ(dir.Read("attr.plw"), listfile::ToBytes(Sample(1))) << linked;
+    if (keepsRules && !before.empty()) {
+      EXPECT_EQ(AccessRules(path), before) << linked;
+    } else {
+      ADD_FAILURE() << "no access rules kept by this host";
+    }
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
 }
 #endif
 

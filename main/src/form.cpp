@@ -1,6 +1,7 @@
 #include "form.h"
 
 #include <cstddef>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
@@ -90,11 +91,16 @@ TForm1::TForm1(FormView& view, platform::Platform& platform, FileSystem& files, 
 
 void TForm1::Dispatch(const std::function<void()>& handler) noexcept {
   // The error box itself may fail (no memory); then there is nothing left to tell anyone.
+  // Only the program's own errors carry a text fit for the box: any other error's text is the
+  // library's English, so the box shows the general text instead.
   try {
     try {
       handler();
+    } catch (const std::bad_alloc&) {
+      platform_.ShowErrorBox(text::kOutOfMemory);
     } catch (const std::exception& e) {
-      platform_.ShowErrorBox(e.what());
+      const char* message = ProgramMessage(e);
+      platform_.ShowErrorBox(message != nullptr ? message : text::kUnexpectedError);
     } catch (...) {
       platform_.ShowErrorBox(text::kUnexpectedError);
     }

@@ -1,10 +1,14 @@
 // Start-up, shut-down, the File and Help menus and dropped files.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "entrylist/errors.h"
 #include "form_fixture.h"
 
 namespace pallomar::testing {
@@ -535,11 +539,36 @@ TEST_F(FormMenuTest, ErrorWithoutMessageTypeStillReachesTheErrorBox) {
   EXPECT_EQ(view.closed, 1) << "the program goes on after the error";
 }
 
-TEST_F(FormMenuTest, FailingControlDuringNewEndsInErrorBox) {
-  view.onSetCaption = [] { throw std::runtime_error("control failed"); };
-  form.New1Click();
-  ASSERT_EQ(platform.Kinds(), (std::vector<CallKind>{CallKind::ErrorBox}));
-  EXPECT_EQ(platform.calls[0].text, "control failed");
+// Whatever a handler raises ends in the error box in Japanese: the program's own errors with
+// their messages, anything else (the library's English) as the general texts.
+TEST_F(FormMenuTest, NoEnglishTextReachesTheErrorBox) {
+  struct Case {
+    const char* name;
+    std::function<void()> raise;
+    std::string shown;
+  };
+  const std::string unexpected = "予期しないエラーが発生しました";
+  const Case cases[] = {
+      {"file error", [] { throw EInOutError(5); }, "ファイルへのアクセスが拒否されました"},
+      {"list file too large", [] { throw ETooLongError(ETooLongError::What::ListFile); },
+       "リストファイルが大きすぎます"},
+      {"line too long", [] { throw ETooLongError(ETooLongError::What::ListFileLine); },
+       "リストファイルの行が長すぎます"},
+      {"entry text too long", [] { throw ETooLongError(ETooLongError::What::EntryText); },
+       "項目のテキストが長すぎます"},
+      {"out of memory", [] { throw std::bad_alloc(); }, "メモリが不足しています"},
+      {"library length error", [] { throw std::length_error("basic_string::_M_create"); },
+       unexpected},
+      {"failing control", [] { throw std::runtime_error("control failed"); }, unexpected},
+      {"no entry", [] { throw std::out_of_range("no such entry"); }, unexpected},
+  };
+  for (const Case& c : cases) {
+    platform.calls.clear();
+    view.onSetCaption = c.raise;
+    form.New1Click();
+    ASSERT_EQ(platform.Kinds(), (std::vector<CallKind>{CallKind::ErrorBox})) << c.name;
+    EXPECT_EQ(platform.calls[0].text, c.shown) << c.name;
+  }
 }
 
 }  // namespace

@@ -29,10 +29,22 @@ class EConvertError : public std::runtime_error {
   explicit EConvertError(std::string_view text);
 };
 
+// A list file, one of its lines or an entry's text longer than a list can hold. A length_error,
+// as the standard containers raise for the same reason.
+class ETooLongError : public std::length_error {
+ public:
+  enum class What { ListFile, ListFileLine, EntryText };
+  explicit ETooLongError(What what);
+};
+
 // The platform list could not take an item: "行を挿入できません".
 class EListInsertError : public std::runtime_error {
  public:
   EListInsertError();
 };
+
+// The message of one of the errors above, which is a program text; null for any other error,
+// whose message is the library's own wording.
+const char* ProgramMessage(const std::exception& e);
 
 }  // namespace pallomar

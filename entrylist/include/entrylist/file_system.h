@@ -24,6 +24,8 @@ struct TargetState {
   std::uint32_t links = 1;
   // The file to replace when the path is a symbolic link to it (else empty): the link stays.
   std::string linked;
+  // Windows: the target's access rules, which the new file has from the start.
+  std::string security;
 };
 
 class FileSystem {
@@ -33,8 +35,12 @@ class FileSystem {
   static constexpr int kPathNotFound = 3;
   static constexpr int kTooManyOpen = 4;
   static constexpr int kAccessDenied = 5;
+  static constexpr int kGeneralFailure = 31;
+  static constexpr int kSharingViolation = 32;
+  static constexpr int kLockViolation = 33;
   static constexpr int kAlreadyExists = 80;
   static constexpr int kDiskFull = 112;
+  static constexpr int kDeviceError = 1117;
 
   virtual ~FileSystem() = default;
 
@@ -49,10 +55,12 @@ class FileSystem {
   virtual int ProbeTarget(const std::string& path, TargetState& state) = 0;
   // The path of `name` in the folder that holds `path`.
   virtual std::string Beside(const std::string& path, std::string_view name) = 0;
-  // Creates a file that must not exist yet (80 when it does), write access only; it takes the
-  // permissions (and where permitted the owner) of `like` when that exists.
+  // Creates a file that must not exist yet (80 when it does), write access only, which no one
+  // else can read before it takes the permissions (and where permitted the owner) of `like`
+  // when that exists, else those of any new file. It can be removed by name while open.
   virtual int CreateNew(const std::string& path, const TargetState& like, FileHandle& h) = 0;
-  // Opens an existing file for reading and writing, at its start, without changing it.
+  // Opens an existing file for reading and writing, at its start, without changing it; no
+  // other save writes it until it is closed.
   virtual int OpenForRewrite(const std::string& path, FileHandle& h) = 0;
   // Makes the file at least `length` bytes long with the room for them taken on the disk;
   // a failure (a full disk) leaves the length as it was.
@@ -67,6 +75,7 @@ class FileSystem {
   // The handle is gone afterwards, whatever the answer.
   virtual int Close(FileHandle h) = 0;
   // Puts `from` in the place of `to` in one step; `was` is what ProbeTarget found at `to`.
+  // A host that will not replace a file that may still be written answers 5 or 32.
   virtual int Replace(const std::string& from, const std::string& to, const TargetState& was) = 0;
   virtual int Remove(const std::string& path) = 0;
   virtual bool IsFile(const std::string& path) = 0;
@@ -74,5 +83,13 @@ class FileSystem {
 
 // The host's own file system.
 FileSystem& RealFileSystem();
+
+// Removes a file of the host's by name at once. Safe in a signal handler.
+bool RemoveFileNow(const char* path) noexcept;
+
+#ifndef _WIN32
+// The error number shown for the POSIX error `e`.
+int HostErrorNumber(int e);
+#endif
 
 }  // namespace pallomar

@@ -26,6 +26,10 @@ ListFileReadResult ReadListFile(const std::string& path, EntryList& list,
 void WriteListFile(const std::string& path, const EntryList& list,
                    FileSystem& fs = RealFileSystem());
 
+// Removes the file a save in progress is writing, if any: its temporary file, or a new list
+// not yet whole. For a program's interrupt handler; safe in a signal handler.
+void RemoveUnfinishedSave() noexcept;
+
 // True when a file (not a folder) exists at `path`.
 bool FileExists(const std::string& path, FileSystem& fs = RealFileSystem());
 
