@@ -63,8 +63,7 @@ class EditorProcess {
     const ULONGLONG end = GetTickCount64() + 60000;
     while (GetTickCount64() < end) {
       form_ = FindForm(process_.dwProcessId);
-      if (form_ != nullptr && IsWindowVisible(form_)) break;
-      form_ = nullptr;
+      if (form_ != nullptr) break;
       if (WaitForSingleObject(process_.hProcess, 50) == WAIT_OBJECT_0) {
         error = "the editor ended before its window came up";
         return false;
@@ -92,29 +91,7 @@ class EditorProcess {
   }
 
   // A visible top-level window of the editor with the class `cls`, other than Form1.
-  HWND FindBox(const char* cls) const {
-    struct Search {
-      DWORD pid;
-      const char* cls;
-      HWND form;
-      HWND found;
-    } s{Pid(), cls, form_, nullptr};
-    EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(p);
-          DWORD pid = 0;
-          GetWindowThreadProcessId(w, &pid);
-          char name[64] = {};
-          GetClassNameA(w, name, sizeof name);
-          if (pid == s->pid && w != s->form && IsWindowVisible(w) && lstrcmpA(name, s->cls) == 0) {
-            s->found = w;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&s));
-    return s.found;
-  }
+  HWND FindBox(const char* cls) const { return FindTopLevel(Pid(), cls, form_); }
 
   // Closes the window as its close box does; true once the process has ended.
   bool CloseAndWait(DWORD ms) {
@@ -136,26 +113,31 @@ class EditorProcess {
   }
 
  private:
-  static HWND FindForm(DWORD pid) {
+  static HWND FindForm(DWORD pid) { return FindTopLevel(pid, "TForm1", nullptr); }
+
+  // A visible top-level window of process `pid` with the class `cls`, other than `except`.
+  static HWND FindTopLevel(DWORD pid, const char* cls, HWND except) {
     struct Search {
       DWORD pid;
+      const char* cls;
+      HWND except;
       HWND found;
-    } s{pid, nullptr};
+    } search{pid, cls, except, nullptr};
     EnumWindows(
         [](HWND w, LPARAM p) -> BOOL {
           auto* s = reinterpret_cast<Search*>(p);
           DWORD owner = 0;
           GetWindowThreadProcessId(w, &owner);
-          char name[16] = {};
+          char name[64] = {};
           GetClassNameA(w, name, sizeof name);
-          if (owner == s->pid && lstrcmpA(name, "TForm1") == 0) {
-            s->found = w;
-            return FALSE;
-          }
-          return TRUE;
+          if (owner != s->pid || w == s->except || !IsWindowVisible(w) ||
+              lstrcmpA(name, s->cls) != 0)
+            return TRUE;
+          s->found = w;
+          return FALSE;
         },
-        reinterpret_cast<LPARAM>(&s));
-    return s.found;
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
   }
 
   PROCESS_INFORMATION process_{};
