@@ -13,8 +13,8 @@ endif()
 # Windows' own DLLs (lower case). The API sets are Windows' own forwarders.
 set(allowed
   advapi32 bcrypt comctl32 comdlg32 crypt32 dwmapi gdi32 gdiplus imm32 kernel32 msvcrt ntdll
-  ole32 oleaut32 rpcrt4 secur32 shcore shell32 shlwapi user32 userenv uxtheme version winmm
-  ws2_32)
+  ole32 oleacc oleaut32 rpcrt4 secur32 shcore shell32 shlwapi user32 userenv uxtheme version
+  winmm ws2_32)
 
 string(REPLACE "|" ";" files "${FILES}")
 set(bad "")

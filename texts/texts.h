@@ -73,6 +73,7 @@ extern const char kLabelFile[];     // "実行するファイル"
 extern const char kLabelParams[];   // "実行パラメータ"
 extern const char kLabelFolder[];   // "作業フォルダ"
 extern const char kLabelWindow[];   // "実行時のウィンドウ"
+extern const char kListDefaultAction[];  // "ダブルクリック": what a screen reader offers on a row
 extern const char kMenuFile[];
 extern const char kMenuNew[];
 extern const char kMenuOpen[];

@@ -66,6 +66,7 @@ const char kLabelFile[] = "実行するファイル";
 const char kLabelParams[] = "実行パラメータ";
 const char kLabelFolder[] = "作業フォルダ";
 const char kLabelWindow[] = "実行時のウィンドウ";
+const char kListDefaultAction[] = "ダブルクリック";
 const char kMenuFile[] = "ﾌｧｲﾙ(&F)";
 const char kMenuNew[] = "新規作成(&N)";
 const char kMenuOpen[] = "開く(&O)";

@@ -90,7 +90,7 @@ bool MainWindow::Create(HINSTANCE instance) {
   app_.SetForm(hwnd_);
   DeleteMenu(GetSystemMenu(hwnd_, FALSE), SC_MAXIMIZE, MF_BYCOMMAND);
   if (!controls_.Create(hwnd_)) return false;
-  list_.SetHandle(Control(Ctl::ListBox1));
+  list_.Attach(Control(Ctl::ListBox1), form_->Model().list, layout::Def(Ctl::Label1).caption);
   panel_.Attach(hwnd_, Control(Ctl::Bevel1), scale, layout::ControlsExtent(scale));
   panel_.OnSize();
   return true;

@@ -2,6 +2,7 @@
 #include <windows.h>
 // The common controls header needs windows.h first.
 #include <commctrl.h>
+#include <objbase.h>
 
 #include "platform/win32_platform.h"
 #include "win32/main_window.h"
@@ -22,9 +23,7 @@ int RunMessageLoop(HWND form) {
   }
 }
 
-}  // namespace
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+int RunProgram(HINSTANCE instance, int showCommand) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
   try {
@@ -38,4 +37,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     // Only start-up can get here (the handlers catch their own errors): no window to report in.
     return 1;
   }
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  // Screen readers reach the list's accessible object through COM calls served on this thread.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const int code = RunProgram(instance, showCommand);
+  if (SUCCEEDED(com)) CoUninitialize();
+  return code;
 }

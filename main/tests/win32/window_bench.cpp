@@ -2,7 +2,8 @@
 // painted, single edits on a large list, and the program's start until its first paint.
 // Prints figures; it asserts nothing.
 //
-//   window_bench.exe [path\to\pallomar.exe]
+//   window_bench.exe [path\to\pallomar.exe]   (with the program: its start, and row names read
+//                                            by a second process)
 #include <windows.h>
 // The shell headers need windows.h first.
 #include <shellapi.h>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "editor_process.h"
 #include "entrylist/entry_list.h"
 #include "entrylist/list_file.h"
 #include "platform/scripted_platform.h"
@@ -322,6 +324,44 @@ void BenchLaunch(const char* exe, int runs) {
       runs, visible[visible.size() / 2], idle[idle.size() / 2], idle.back());
 }
 
+// A screen reader's share: row names read from a second process, through the list's
+// accessible object in the running editor.
+void BenchAccessibleNames(const char* exe, std::size_t count, int runs) {
+  const std::string path = MakeList(count);
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  {
+    pallomar::win32::testing::EditorProcess editor;
+    std::string error;
+    HRESULT hr = E_FAIL;
+    IAccessible* acc = nullptr;
+    if (!editor.Start(exe, path, error) || (acc = editor.Accessible(hr)) == nullptr) {
+      std::printf("screen reader: no accessible list (%s, 0x%08lx)\n", error.c_str(),
+                  static_cast<unsigned long>(hr));
+    } else {
+      constexpr int kCalls = 1000;
+      std::size_t chars = 0;
+      const Stats names = Measure(runs, [&] {
+        const double t0 = Now();
+        for (int i = 0; i < kCalls; ++i) {
+          BSTR name = nullptr;
+          const long child = static_cast<long>((static_cast<std::size_t>(i) * 997) % count) + 1;
+          if (SUCCEEDED(acc->get_accName(pallomar::win32::testing::Child(child), &name)))
+            chars += SysStringLen(name);
+          SysFreeString(name);
+        }
+        return Now() - t0;
+      });
+      std::printf(
+          "screen reader: %d get_accName calls across processes on %zu entries %.1f ms (max "
+          "%.1f), %.1f us each; %zu characters read\n",
+          kCalls, count, names.median, names.max, names.median * 1000.0 / kCalls, chars);
+      acc->Release();
+    }
+  }
+  CoUninitialize();
+  DeleteFileA(path.c_str());
+}
+
 }  // namespace
 
 void PrintLayout() {
@@ -357,5 +397,6 @@ int main(int argc, char** argv) {
   BenchLoad(1000000, 3);
   BenchEdits(100000, 21);
   if (argc > 1) BenchLaunch(argv[1], 7);
+  if (argc > 1) BenchAccessibleNames(argv[1], 1000000, 5);
   return 0;
 }

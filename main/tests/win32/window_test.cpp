@@ -2,6 +2,7 @@
 #include "window_fixture.h"
 // The fixture brings windows.h, which the common controls header needs first.
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -412,6 +413,89 @@ TEST_F(WindowTest, UnreadableStartFileShowsTheWindowOnlyAfterTheErrorBox) {
   Type(Ctl::Edit1, "c:\\a.exe");
   Click(Ctl::Buttonadd);
   EXPECT_EQ(ListCount(), 1);
+}
+
+// --- what screen readers hear ---
+
+std::vector<std::pair<DWORD, LONG>> g_listEvents;
+HWND g_eventList = nullptr;
+
+void CALLBACK RecordListEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD,
+                              DWORD) {
+  if (hwnd == g_eventList && object == OBJID_CLIENT) g_listEvents.emplace_back(event, child);
+}
+
+TEST_F(WindowTest, EveryListEditAnnouncesAReorderAndMovesAnnounceTheSelection) {
+  TempFolder dir;
+  const std::string file = WriteList(dir.File("e.plw"), kThree);
+  ShowForm();
+  g_eventList = List();
+  HWINEVENTHOOK hook =
+      SetWinEventHook(EVENT_OBJECT_REORDER, EVENT_OBJECT_SELECTION, nullptr, &RecordListEvent,
+                      GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+  ASSERT_NE(hook, nullptr);
+  using Events = std::vector<std::pair<DWORD, LONG>>;
+  const std::pair<DWORD, LONG> reorder{EVENT_OBJECT_REORDER, CHILDID_SELF};
+  struct Case {
+    const char* what;
+    std::function<void()> act;
+    Events want;
+  };
+  const Case cases[] = {
+      {"load",
+       [&] {
+         SendMessageA(window->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({file})),
+                      0);
+       },
+       {reorder, reorder}},  // emptied, then filled
+      {"add",
+       [&] {
+         Type(Ctl::Edit1, "c:\\d.exe");
+         Click(Ctl::Buttonadd);
+       },
+       {reorder}},
+      {"select", [&] { Select(2); }, {{EVENT_OBJECT_SELECTION, 3}}},
+      {"move up", [&] { Click(Ctl::Buttonup); }, {reorder, {EVENT_OBJECT_SELECTION, 2}}},
+      {"move down", [&] { Click(Ctl::Buttondown); }, {reorder, {EVENT_OBJECT_SELECTION, 3}}},
+      {"take out", [&] { Click(Ctl::Buttondel); }, {reorder}},
+      {"erase",
+       [&] {
+         Select(0);
+         Click(Ctl::Buttonerase);
+       },
+       {{EVENT_OBJECT_SELECTION, 1}, reorder}},
+      {"clear", [&] { Menu("New1"); }, {reorder}},
+  };
+  for (const Case& c : cases) {
+    g_listEvents.clear();
+    c.act();
+    Pump();
+    EXPECT_EQ(g_listEvents, c.want) << c.what;
+  }
+  UnhookWinEvent(hook);
+}
+
+TEST_F(WindowTest, AccessibleObjectHeldPastTheWindowAnswersDisconnected) {
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  ShowForm();
+  IAccessible* acc = nullptr;
+  ASSERT_EQ(AccessibleObjectFromWindow(List(), static_cast<DWORD>(OBJID_CLIENT),
+                                       __uuidof(IAccessible), reinterpret_cast<void**>(&acc)),
+            S_OK);
+  long count = -1;
+  EXPECT_EQ(acc->get_accChildCount(&count), S_OK);
+  EXPECT_EQ(count, 0);
+  window.reset();
+  Pump();
+  EXPECT_EQ(acc->get_accChildCount(&count), RPC_E_DISCONNECTED);
+  VARIANT self;
+  VariantInit(&self);
+  self.vt = VT_I4;
+  BSTR name = nullptr;
+  EXPECT_EQ(acc->get_accName(self, &name), RPC_E_DISCONNECTED);
+  EXPECT_EQ(name, nullptr);
+  acc->Release();
+  if (SUCCEEDED(com)) CoUninitialize();
 }
 
 TEST_F(WindowTest, DroppedFilesLoadAListOrFillEdit1) {
