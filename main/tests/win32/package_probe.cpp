@@ -125,9 +125,21 @@ HWND WaitFor(Find find, int seconds) {
   return nullptr;
 }
 
+// The editor's window once it is shown: its controls exist and its first show has loaded the
+// list named on the command line.
 HWND WaitForForm() {
-  HWND form = WaitFor([] { return FindWindowW(L"TForm1", nullptr); }, 30);
-  if (form == nullptr) Fail("no editor window (TForm1) appeared");
+  HWND form = WaitFor(
+      []() -> HWND {
+        HWND w = FindWindowW(L"TForm1", nullptr);
+        if (w == nullptr || !IsWindowVisible(w)) return nullptr;
+        if (GetDlgItem(w, ControlId(Ctl::ListBox1)) == nullptr ||
+            GetDlgItem(w, ControlId(Ctl::Buttoninfo)) == nullptr)
+          return nullptr;
+        return w;
+      },
+      30);
+  if (form == nullptr) Fail("no editor window (TForm1) was shown");
+  Sleep(500);
   return form;
 }
 
