@@ -25,12 +25,10 @@ class BuiltinCp932 final : public CodePage {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
   }
   void Lower(std::string& text) const override {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      if (IsLeadByte(static_cast<unsigned char>(text[i]))) {
-        ++i;  // a lone lead byte at the end simply stays
-        continue;
-      }
-      LowerAsciiLetter(text[i]);
+    for (std::size_t i = 0; i < text.size();) {
+      const std::size_t n = CharLength(text, i);
+      if (n == 1) LowerAsciiLetter(text[i]);  // a lone lead byte at the end is no letter
+      i += n;
     }
   }
 };
@@ -72,10 +70,7 @@ class Win32CodePage final : public CodePage {
       std::size_t end = text.size();
       if (end - start > kMaxPiece) {
         end = start;
-        while (end - start < kMaxPiece) {
-          end += IsLeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1;
-        }
-        if (end > text.size()) end = text.size();
+        while (end - start < kMaxPiece) end += CharLength(text, end);
       }
       CharLowerBuffA(text.data() + start, static_cast<DWORD>(end - start));
       start = end;

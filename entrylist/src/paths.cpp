@@ -10,19 +10,13 @@ bool IsDelimiter(char c, std::string_view delimiters) {
 }  // namespace
 
 std::size_t LastDelimiter(std::string_view path, std::string_view delimiters, const CodePage& cp) {
-  std::size_t i = path.size();
-  while (i > 0) {
-    --i;
-    if (!IsDelimiter(path[i], delimiters)) continue;
-    if (!cp.IsDoubleByte()) return i;
-    // A byte preceded by an odd run of lead bytes is the second half of a character; the
-    // first half is passed over with it.
-    std::size_t leads = 0;
-    while (leads < i && cp.IsLeadByte(static_cast<unsigned char>(path[i - 1 - leads]))) ++leads;
-    if (leads % 2 == 0) return i;
-    --i;
+  // Only from the start is it known which bytes begin a character: a second byte that looks
+  // like a delimiter is stepped over with its lead byte.
+  std::size_t found = std::string_view::npos;
+  for (std::size_t i = 0; i < path.size(); i += cp.CharLength(path, i)) {
+    if (IsDelimiter(path[i], delimiters)) found = i;
   }
-  return std::string_view::npos;
+  return found;
 }
 
 std::string FileExtension(std::string_view path, const CodePage& cp) {

@@ -181,6 +181,44 @@ TEST_F(PathRules, PanelForFileLowersPathAndTakesItsFolder) {
   }
 }
 
+// Every rule that walks a text steps with CharLength; the last backslash shows what a path
+// rule then sees.
+TEST(CharLength, StepsOverWholeCharactersAndALeadByteAtTheEndStandsAlone) {
+  struct StepCase {
+    const char* name;
+    std::string text;
+    std::vector<std::size_t> lengths;  // on code page 932
+    std::size_t lastBackslash;         // on code page 932
+  };
+  const StepCase cases[] = {
+      {"lead byte before a 0x5C second byte", "c:\\表", {1, 1, 1, 2}, 2},
+      {"0x5C second byte, then a real backslash", "表\\a", {2, 1, 1}, 2},
+      {"lead byte at the end", "a\\\x81", {1, 1, 1}, 1},
+      {"lead byte alone", "\x81", {1}, std::string::npos},
+      {"a run of lead bytes pairs from the start", "\x81\x81\x81\\", {2, 2}, std::string::npos},
+      {"second byte in the A-Z range", "アB", {2, 1}, std::string::npos},
+      {"half-width katakana are single bytes", "ｽﾀｰﾄ\\", {1, 1, 1, 1, 1}, 4},
+      {"edges of the lead ranges",
+       "\x80\x40\x9F\x40\xA0\xE0\x40\xFC\x40\xFD",
+       {1, 1, 2, 1, 2, 2, 1},
+       std::string::npos},
+      {"NUL as a second byte", std::string("\x95\0", 2), {2}, std::string::npos},
+  };
+  const std::unique_ptr<CodePage> builtin = MakeBuiltinCp932();
+  const std::unique_ptr<CodePage> single = MakeSingleByteCodePage();
+  for (const StepCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::size_t> got;
+    for (std::size_t i = 0; i < c.text.size(); i += got.back())
+      got.push_back(builtin->CharLength(c.text, i));
+    EXPECT_EQ(got, c.lengths);
+    EXPECT_EQ(LastDelimiter(c.text, "\\", *builtin), c.lastBackslash);
+    // On a single-byte code page every byte stands alone, the backslash is the last 0x5C.
+    for (std::size_t i = 0; i < c.text.size(); ++i) EXPECT_EQ(single->CharLength(c.text, i), 1u);
+    EXPECT_EQ(LastDelimiter(c.text, "\\", *single), c.text.rfind('\\'));
+  }
+}
+
 TEST(ActiveCodePage, AgreesWithTheBuiltInDescriptionOf932) {
   const CodePage& active = ActiveCodePage();
   EXPECT_EQ(&active, &ActiveCodePage()) << "read once, then shared";

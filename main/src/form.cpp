@@ -26,14 +26,7 @@ bool IsBlank(char c) {
   return b != 0 && b <= 0x20;
 }
 
-// One character's length at `i`: a lead byte takes the next byte along unless the line ends.
-std::size_t CharLength(std::string_view s, std::size_t i, const CodePage& cp) {
-  if (cp.IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() && s[i + 1] != '\0')
-    return 2;
-  return 1;
-}
-
-// Parses one argument starting at `pos`, moving `pos` past it.
+// Parses one argument of a line without NUL starting at `pos`, moving `pos` past it.
 std::string NextArgument(std::string_view s, std::size_t& pos, const CodePage& cp) {
   for (;;) {
     while (pos < s.size() && IsBlank(s[pos])) ++pos;
@@ -44,17 +37,17 @@ std::string NextArgument(std::string_view s, std::size_t& pos, const CodePage& c
       break;
   }
   std::string arg;
-  while (pos < s.size() && s[pos] != '\0' && !IsBlank(s[pos])) {
+  while (pos < s.size() && !IsBlank(s[pos])) {
     if (s[pos] == '"') {
       ++pos;
-      while (pos < s.size() && s[pos] != '\0' && s[pos] != '"') {
-        const std::size_t n = CharLength(s, pos, cp);
+      while (pos < s.size() && s[pos] != '"') {
+        const std::size_t n = cp.CharLength(s, pos);
         arg.append(s.substr(pos, n));
         pos += n;
       }
       if (pos < s.size() && s[pos] == '"') ++pos;
     } else {
-      const std::size_t n = CharLength(s, pos, cp);
+      const std::size_t n = cp.CharLength(s, pos);
       arg.append(s.substr(pos, n));
       pos += n;
     }
@@ -65,6 +58,8 @@ std::string NextArgument(std::string_view s, std::size_t& pos, const CodePage& c
 }  // namespace
 
 std::string FirstArgument(std::string_view commandLine, const CodePage& cp) {
+  // NUL ends the line; a lead byte just before it is the line's last character and stands alone.
+  commandLine = commandLine.substr(0, commandLine.find('\0'));
   std::size_t pos = 0;
   NextArgument(commandLine, pos, cp);  // the program
   return NextArgument(commandLine, pos, cp);

@@ -14,6 +14,7 @@ constexpr WindowDef kWindow{
     .outerWidth = 481,
     .outerHeight = 359,
     .clientWidth = 473,
+    .clientHeight = 313,
     .fontName = text::kFontName,
     .fontHeight = -12,
     .designDpi = 96,
@@ -151,6 +152,12 @@ Rect RadioItemRect(const Rect& group, int index, int textHeight) {
   const int height = std::min(inner, textHeight + 4);
   const int top = frameTop + (inner - height) / 2 + 1;
   return {kMargin + index * columnWidth, top, columnWidth, height};
+}
+
+Size OpeningSize(const Scale& scale, const Size& frame) {
+  return {
+      std::max(scale.Apply(kWindow.outerWidth), scale.Apply(kWindow.clientWidth) + frame.width),
+      std::max(scale.Apply(kWindow.outerHeight), scale.Apply(kWindow.clientHeight) + frame.height)};
 }
 
 Extent ControlsExtent(const Scale& scale) {

@@ -104,7 +104,10 @@ struct WindowDef {
   const char* caption;
   int outerWidth;
   int outerHeight;
-  int clientWidth;  // with the usual sizeable frame
+  // The client area the outer size leaves with the classic sizeable frame (4-pixel borders,
+  // a 19-pixel title bar and a 19-pixel menu bar): what the controls are laid out in.
+  int clientWidth;
+  int clientHeight;
   const char* fontName;
   int fontHeight;  // logical height: negative is the character height
   int designDpi;
@@ -137,6 +140,18 @@ struct Scale {
 };
 int FontHeightFor(int dpi);
 Scale ScaleFor(int measuredTextHeight);
+
+struct Size {
+  int width = 0;
+  int height = 0;
+  bool operator==(const Size&) const = default;
+};
+
+// The outer size Form1 opens at. `frame` is what the running system's borders, title bar and
+// menu bar add around a client area. The scaled design size holds while it leaves at least the
+// scaled design client area; a thicker frame grows it, axis by axis, until the client area is
+// that, so no control starts cut off.
+Size OpeningSize(const Scale& scale, const Size& frame);
 
 // Right and bottom edge of the area the visible controls cover, Bevel1 aside (it follows the
 // client width), in scaled pixels.

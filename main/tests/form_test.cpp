@@ -55,9 +55,10 @@ TEST(FirstArgumentTest, SplitsLikeTheProgramsOwnRuleNotTheCRuntimes) {
       {"\"C:\\Program Files\\p.exe\"", ""},
       {"prog C:\\表\\a.plw", "C:\\表\\a.plw"},  // 表 ends in 0x5C
       {"prog \"ソフト 表\" b", "ソフト 表"},
-      {"prog ｽﾀｰﾄ.plw", "ｽﾀｰﾄ.plw"},               // half-width katakana are single bytes
-      {"prog a\x81", "a\x81"},                     // a lead byte at the very end stays alone
-      {std::string_view("prog a\0b c", 10), "a"},  // NUL ends the line
+      {"prog ｽﾀｰﾄ.plw", "ｽﾀｰﾄ.plw"},                    // half-width katakana are single bytes
+      {"prog a\x81", "a\x81"},                          // a lead byte at the very end stays alone
+      {std::string_view("prog a\0b c", 10), "a"},       // NUL ends the line
+      {std::string_view("prog a\x81\0b", 9), "a\x81"},  // ...and is no lead byte's second byte
   };
   for (const ArgCase& c : cases)
     EXPECT_EQ(FirstArgument(c.line, Cp932()), c.first) << "line: " << c.line;

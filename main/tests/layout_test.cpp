@@ -74,6 +74,7 @@ TEST(LayoutTable, FrameFontAndRadioItemsAreNotMistyped) {
   EXPECT_EQ(w.outerWidth, 481);
   EXPECT_EQ(w.outerHeight, 359);
   EXPECT_EQ(w.clientWidth, 473);
+  EXPECT_EQ(w.clientHeight, 313);
   EXPECT_STREQ(w.fontName, "ＭＳ Ｐゴシック");
   EXPECT_EQ(w.fontHeight, -12);
   const std::vector<std::string> items(RadioItems().begin(), RadioItems().end());
@@ -170,6 +171,33 @@ TEST(LayoutExtent, ScrollBarsStayAwayAtTheDesignSize) {
   const Extent doubled = ControlsExtent(Scale{2, 1});
   EXPECT_EQ(doubled.right, 930);
   EXPECT_EQ(doubled.bottom, 614);
+}
+
+TEST(LayoutOpeningSize, ThickFramesGrowTheWindowButNeverCutTheClientArea) {
+  struct FrameCase {
+    const char* name;
+    Scale scale;
+    Size frame;
+    Size want;
+  };
+  const FrameCase cases[] = {
+      // The classic frame leaves exactly the design client area: nothing changes.
+      {"classic", Scale{}, {8, 46}, {481, 359}},
+      {"classic, font one pixel taller", Scale{13, 12}, {8, 46}, {521, 389}},
+      {"thinner than classic", Scale{}, {0, 0}, {481, 359}},
+      // Padded borders and a taller caption, as measured at 96 dpi.
+      {"thick frame", Scale{13, 12}, {33, 75}, {512 + 33, 339 + 75}},
+      {"only the height falls short", Scale{}, {8, 60}, {481, 313 + 60}},
+      {"high density", Scale{3, 2}, {40, 100}, {710 + 40, 470 + 100}},
+  };
+  for (const FrameCase& c : cases) {
+    const Size got = OpeningSize(c.scale, c.frame);
+    EXPECT_EQ(got, c.want) << c.name << ": " << got.width << " x " << got.height;
+    // Whatever the frame, the controls fit in what is left.
+    const Extent e = ControlsExtent(c.scale);
+    EXPECT_LE(e.right, got.width - c.frame.width) << c.name;
+    EXPECT_LE(e.bottom, got.height - c.frame.height) << c.name;
+  }
 }
 
 TEST(LayoutRadio, ItemsShareOneRowInsideTheGroup) {

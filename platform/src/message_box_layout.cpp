@@ -16,16 +16,12 @@ constexpr int kCaretRoom = 3;
 // a * b / c rounded to the nearest, as the dialog units of the platform are.
 int Scale(int a, int b, int c) { return (a * b + c / 2) / c; }
 
-// Byte length of the character at `i` of a line that ends at `end`. A lead byte at the end of
-// the line stands alone, so a line feed is never taken for a second byte.
-std::size_t CharLength(std::string_view text, std::size_t i, std::size_t end, const CodePage& cp) {
-  if (cp.IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < end) return 2;
-  return 1;
-}
-
 // Wraps the line [begin, end) and appends its pieces; the last piece is not soft.
 void WrapLine(std::string_view text, std::size_t begin, std::size_t end, int maxWidth,
               const CharWidth& width, const CodePage& cp, int tabStop, WrappedText& out) {
+  // Characters are stepped within the line, so that a lead byte at its end stands alone and a
+  // line feed is never taken for a second byte.
+  const std::string_view line = text.substr(0, end);
   std::size_t lineStart = begin;
   for (;;) {
     int used = 0;                                  // everything so far, spaces included
@@ -45,7 +41,7 @@ void WrapLine(std::string_view text, std::size_t begin, std::size_t end, int max
       // A tab reaches its stop; unlike a space it does not hang past the edge, so it must fit,
       // and a line may break after it.
       const bool tab = text[i] == '\t' && tabStop > 0;
-      const std::size_t n = tab ? 1 : CharLength(text, i, end, cp);
+      const std::size_t n = tab ? 1 : cp.CharLength(line, i);
       const int w = tab ? (used / tabStop + 1) * tabStop - used : width(text.substr(i, n));
       if (used + w > maxWidth && i > lineStart) {
         full = true;

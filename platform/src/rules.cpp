@@ -10,16 +10,6 @@
 
 namespace pallomar::platform {
 
-namespace {
-
-// Byte length of the character starting at `i`; a lead byte at the very end stands alone.
-std::size_t CharLength(std::string_view text, std::size_t i, const CodePage& cp) {
-  if (cp.IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) return 2;
-  return 1;
-}
-
-}  // namespace
-
 std::vector<std::string> SplitFilter(std::string_view filter, const CodePage& cp) {
   std::vector<std::string> parts;
   if (filter.empty()) return parts;
@@ -31,7 +21,7 @@ std::vector<std::string> SplitFilter(std::string_view filter, const CodePage& cp
       start = ++i;
       continue;
     }
-    i += CharLength(filter, i, cp);
+    i += cp.CharLength(filter, i);
   }
   parts.emplace_back(filter.substr(start));
   return parts;
@@ -44,12 +34,12 @@ std::string ApplicationTitleFor(std::string_view exePath, const CodePage& cp) {
 
   // Cut at the first "." that is a whole character.
   std::size_t i = 0;
-  while (i < name.size() && name[i] != '.') i += CharLength(name, i, cp);
+  while (i < name.size() && name[i] != '.') i += cp.CharLength(name, i);
   name = name.substr(0, i);
 
   std::string title(name);
   if (title.empty()) return title;
-  const std::size_t first = CharLength(title, 0, cp);
+  const std::size_t first = cp.CharLength(title, 0);
   std::string rest = title.substr(first);
   cp.Lower(rest);
   title.replace(first, std::string::npos, rest);
@@ -60,7 +50,7 @@ std::string ErrorBoxText(std::string_view message, const CodePage& cp) {
   std::string text(message);
   if (message.empty()) return text;
   std::size_t last = 0;
-  for (std::size_t i = 0; i < message.size(); i += CharLength(message, i, cp)) last = i;
+  for (std::size_t i = 0; i < message.size(); i += cp.CharLength(message, i)) last = i;
   if (static_cast<unsigned char>(message[last]) > 0x2E) text += '.';
   return text;
 }

@@ -71,8 +71,7 @@ LRESULT CALLBACK PlacementHook(int code, WPARAM wParam, LPARAM lParam) {
 void CopyFileName(const std::string& name, const CodePage& cp, char (&buffer)[MAX_PATH]) {
   std::size_t n = 0;
   while (n < name.size()) {
-    const std::size_t len =
-        (cp.IsLeadByte(static_cast<unsigned char>(name[n])) && n + 1 < name.size()) ? 2 : 1;
+    const std::size_t len = cp.CharLength(name, n);
     if (n + len > MAX_PATH - 1) break;
     n += len;
   }

@@ -63,9 +63,9 @@ std::vector<bool> CharacterStarts(const std::string& text) {
   std::size_t i = 0;
   while (i < text.size()) {
     starts[i] = true;
-    const bool pair = cp->IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() &&
-                      text[i + 1] != '\n';
-    i += pair ? 2 : 1;
+    // A line feed ends the line: it is never a second byte.
+    const std::string_view line = std::string_view(text).substr(0, text.find('\n', i));
+    i += i < line.size() ? cp->CharLength(line, i) : 1;
   }
   starts[text.size()] = true;
   return starts;
@@ -76,9 +76,9 @@ int ShownWidth(std::string_view line) {
   const auto cp = MakeBuiltinCp932();
   int width = 0;
   for (std::size_t i = 0; i < line.size();) {
-    const bool pair = cp->IsLeadByte(static_cast<unsigned char>(line[i])) && i + 1 < line.size();
-    width += pair ? kDouble : kSingle;
-    i += pair ? 2 : 1;
+    const std::size_t n = cp->CharLength(line, i);
+    width += n == 2 ? kDouble : kSingle;
+    i += n;
   }
   return width;
 }

@@ -48,6 +48,21 @@ void SetText(HWND hwnd, std::string_view text) {
   SetWindowTextA(hwnd, copy.c_str());
 }
 
+// The design size suits the classic frame. A thicker one (padded borders, a taller caption)
+// would leave a smaller client area and open the window with its controls cut off: grow it
+// until the client area is the design's. SWP_NOMOVE keeps the position the system chose.
+void FitToFrame(HWND hwnd, const layout::Scale& scale) {
+  RECT frame{};
+  if (!AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE)),
+                          GetMenu(hwnd) != nullptr,
+                          static_cast<DWORD>(GetWindowLongA(hwnd, GWL_EXSTYLE))))
+    return;
+  const layout::Size size =
+      layout::OpeningSize(scale, {frame.right - frame.left, frame.bottom - frame.top});
+  SetWindowPos(hwnd, nullptr, 0, 0, size.width, size.height,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace
 
 MainWindow::MainWindow(platform::Platform& platform)
@@ -90,6 +105,7 @@ bool MainWindow::Create(HINSTANCE instance) {
   app_.SetForm(hwnd_);
   DeleteMenu(GetSystemMenu(hwnd_, FALSE), SC_MAXIMIZE, MF_BYCOMMAND);
   if (!controls_.Create(hwnd_)) return false;
+  FitToFrame(hwnd_, scale);  // once the menu bar is there
   list_.Attach(Control(Ctl::ListBox1), form_->Model().list, layout::Def(Ctl::Label1).caption);
   panel_.Attach(hwnd_, Control(Ctl::Bevel1), scale, layout::ControlsExtent(scale));
   panel_.OnSize();

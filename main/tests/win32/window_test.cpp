@@ -5,6 +5,8 @@
 #include <oleacc.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "platform/win32_platform.h"
@@ -116,6 +118,59 @@ TEST_F(WindowTest, ControlsSitWhereTheLayoutPutsThem) {
   EXPECT_GE(client.bottom, e.bottom);
   const LONG style = GetWindowLongA(window->Handle(), GWL_STYLE);
   EXPECT_EQ(style & (WS_HSCROLL | WS_VSCROLL), 0);
+}
+
+// Run as it is, the prefix has Wine's classic frame. scripts/tests/frame_metrics_test.sh runs
+// it again in a prefix of its own with thicker frames (PALLOMAR_EXPECT_FRAME=thick) and other
+// densities (PALLOMAR_EXPECT_DPI).
+TEST_F(WindowTest, OpensWithEveryControlInViewWhateverTheFrame) {
+  const char* frameSetting = std::getenv("PALLOMAR_EXPECT_FRAME");
+  const bool thick = frameSetting != nullptr && std::string(frameSetting) == "thick";
+  if (const char* dpi = std::getenv("PALLOMAR_EXPECT_DPI")) {
+    HDC screen = GetDC(nullptr);
+    EXPECT_EQ(GetDeviceCaps(screen, LOGPIXELSY), std::atoi(dpi)) << "density not in effect";
+    ReleaseDC(nullptr, screen);
+  }
+  ShowForm();
+  HWND form = window->Handle();
+  const layout::Scale& s = window->Scale();
+  RECT outer{};
+  RECT client{};
+  GetWindowRect(form, &outer);
+  GetClientRect(form, &client);
+  const int width = outer.right - outer.left;
+  const int height = outer.bottom - outer.top;
+  std::printf("opened at %d x %d, client area %d x %d, scale %d/%d\n", width, height,
+              static_cast<int>(client.right), static_cast<int>(client.bottom), s.num, s.den);
+  if (thick) {
+    // The frame really is thicker than the classic one, and the window grew by just that.
+    EXPECT_GT(width - client.right, 8);
+    EXPECT_GT(height - client.bottom, 46);
+    EXPECT_EQ(client.right, s.Apply(473));
+    EXPECT_EQ(client.bottom, s.Apply(313));
+  } else {
+    // Exactly as before: 4-pixel borders, 19-pixel title and menu bars around the controls.
+    EXPECT_EQ(width, s.Apply(481));
+    EXPECT_EQ(height, s.Apply(359));
+    EXPECT_EQ(client.right, width - 8);
+    EXPECT_EQ(client.bottom, height - 46);
+  }
+  EXPECT_EQ(GetWindowLongA(form, GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL), 0);
+  for (const layout::ControlDef& c : layout::Controls()) {
+    if (c.kind == layout::Kind::Bevel) continue;  // follows the client width
+    const RECT r = ClientRectOf(Wnd(c.id));
+    EXPECT_TRUE(IsWindowVisible(Wnd(c.id))) << c.name;
+    EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= client.right && r.bottom <= client.bottom)
+        << c.name << " at " << r.left << "," << r.top << " - " << r.right << "," << r.bottom
+        << " outside " << client.right << " x " << client.bottom;
+  }
+
+  // Made 40 pixels smaller, the window scrolls again.
+  SetWindowPos(form, nullptr, 0, 0, width - 40, height - 40, SWP_NOMOVE | SWP_NOZORDER);
+  Pump();
+  const LONG style = GetWindowLongA(form, GWL_STYLE);
+  EXPECT_NE(style & WS_HSCROLL, 0);
+  EXPECT_NE(style & WS_VSCROLL, 0);
 }
 
 TEST_F(WindowTest, LabelsAreSizedToTheirTextAndRadioItemsShareOneRow) {
