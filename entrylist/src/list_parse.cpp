@@ -388,6 +388,7 @@ struct ListRecordStream::State {
   std::size_t entry = 0;       // the record the next step reads
   std::uint64_t recordAt = 0;  // where the last record read began
   EntryList record;
+  std::string firstLine;
 
   // Reads one more piece, moving what is still to read to the front first.
   void ReadMore() {
@@ -451,7 +452,13 @@ ListFileReadResult ListRecordStream::Start() {
   s.Hold(1);
   char* r = s.buf + s.at;
   char* const end = s.buf + s.used;
-  if (!ReadVersion(r, end, s.taker, s.notes, true)) {
+  // The first line is kept even without notes: a message may quote it.
+  ListNotes own;
+  NoteTaker ownTaker(&own);
+  const bool accepted = s.notes != nullptr ? ReadVersion(r, end, s.taker, s.notes, true)
+                                           : ReadVersion(r, end, ownTaker, &own, true);
+  s.firstLine = s.notes != nullptr ? s.notes->firstLine : own.firstLine;
+  if (!accepted) {
     s.done = true;
     return ListFileReadResult::HeaderNotAccepted;
   }
@@ -501,6 +508,7 @@ const EntryList& ListRecordStream::Record() const { return state_->record; }
 std::size_t ListRecordStream::Entry() const { return state_->entry - 1; }
 std::uint64_t ListRecordStream::RecordOffset() const { return state_->recordAt; }
 bool ListRecordStream::NothingAfterVersion() const { return state_->empty; }
+const std::string& ListRecordStream::FirstLine() const { return state_->firstLine; }
 
 void ListRecordStream::SeekRecord(std::uint64_t offset, std::size_t entry) {
   State& s = *state_;

@@ -89,6 +89,8 @@ class ListRecordStream {
 
   // Reads the version line.
   ListFileReadResult Start();
+  // The first line as read, at most kNoteTextBytes bytes, notes or not.
+  const std::string& FirstLine() const;
   // Nothing follows the version line (the reader still gives one empty entry for it).
   bool NothingAfterVersion() const;
   // Reads the next record: it is then the only row of Record(). False after the last.
