@@ -211,12 +211,21 @@ int Show(const Io& io, const std::vector<std::string>& args) {
     }
     const auto write = [&](const Row& row, bool numbered) {
       for (std::size_t k = 0; k < kColumns; ++k) {
-        const std::string pad(widths[k] - Width(row[k]), ' ');
+        const std::size_t pad = widths[k] - Width(row[k]);
+        // A column as wide as a huge field is padded in pieces too.
+        const auto padding = [&] {
+          for (std::size_t left = pad; left > 0;) {
+            const std::size_t n = std::min<std::size_t>(left, 64 * 1024);
+            out.Text().append(n, ' ');
+            out.LineDone();
+            left -= n;
+          }
+        };
         if (k > 0) out.Text() += "  ";
         // Numbers line up on the right, texts on the left; the last column needs no padding.
-        if (k == 0 && numbered) out.Text() += pad;
+        if (k == 0 && numbered) padding();
         WriteCell(row[k], out);
-        if (!(k == 0 && numbered) && k + 1 < kColumns) out.Text() += pad;
+        if (!(k == 0 && numbered) && k + 1 < kColumns) padding();
       }
       out.Text() += '\n';
       out.LineDone();
