@@ -76,6 +76,8 @@ class NoFlush final : public FileSystem {
   }
   int Remove(const std::string& p) override { return r.Remove(p); }
   bool IsFile(const std::string& p) override { return r.IsFile(p); }
+  bool IsFolder(const std::string& p) override { return r.IsFolder(p); }
+  bool IsRegular(FileHandle h) override { return r.IsRegular(h); }
 };
 
 void Report(benchmark::State& state, std::size_t n, std::size_t fileBytes, std::size_t held) {

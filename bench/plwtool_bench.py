@@ -2,6 +2,11 @@
 """Time and peak memory of each plwtool command beside a plain Python json baseline.
 
 usage: bench/plwtool_bench.py BUILD [ENTRIES] [RUNS]
+       bench/plwtool_bench.py BUILD --shapes
+
+--shapes prints one table instead: the peak RSS (and time) of show, export (JSON, CSV), check
+and run --dry-run on four list shapes (10,000,000 empty entries, 1,000,000 "$dummy$" entries,
+one 100 MB Shift-JIS line, a 1,000,000-entry typical list), as a multiple of the input.
 
 BUILD is a Release build configured with -DPALLOMAR_BENCH=ON (it needs plwtool and
 list_file_load). The list is generated once in a scratch folder (ENTRIES, default 1,000,000),
@@ -53,7 +58,70 @@ open(sys.argv[2], 'wb').write(b'\r\n'.join(out) + b'\r\n')
 """
 
 
+# The list shapes for the memory table: name -> writer of the file.
+def write_empty(path, n=10_000_000):
+    with open(path, "wb") as f:
+        block = b"\r\n" * 5 * 100_000
+        f.write(b"102\r\n")
+        for _ in range(n // 100_000):
+            f.write(block)
+
+
+def write_dummy(path, n=1_000_000):
+    with open(path, "wb") as f:
+        f.write(b"102\r\n" + b"\r\n$dummy$\r\n$dummy$\r\n\r\n\r\n" * n)
+
+
+def write_long_line(path, size=100_000_000):
+    with open(path, "wb") as f:
+        f.write(b"102\r\nc:\\")
+        f.write(b"\x95\x5c" * (size // 2))  # one double-byte character over and over
+        f.write(b".exe\r\n\r\n\r\n0\r\nTrue\r\n")
+
+
+def shapes(tool, maker, scratch):
+    """Peak RSS of every reading command on each list shape, as a multiple of the input."""
+    typical = os.path.join(scratch, "typical.plw")
+    subprocess.run([maker, "make", typical, "1000000"], check=True)
+    table = [("10,000,000 empty entries", write_empty), ("1,000,000 $dummy$ entries", write_dummy),
+             ("one 100 MB Shift-JIS line", write_long_line), ("1,000,000 typical entries", None)]
+    commands = [("show", ["show"]), ("export", ["export"]), ("csv", ["export", "--format", "csv"]),
+                ("check", ["check"]), ("run -n", ["run", "--dry-run"])]
+    out = os.path.join(scratch, "out")
+    print("%-28s %8s " % ("shape", "MB") + " ".join("%16s" % c for c, _ in commands))
+    for name, writer in table:
+        path = typical
+        if writer:
+            # Written by a child: a child of a big parent starts with the parent's memory, which
+            # would count in its peak.
+            path = os.path.join(scratch, "shape.plw")
+            subprocess.run([sys.executable, os.path.abspath(__file__), "--write", writer.__name__,
+                            path], check=True)
+        size = os.path.getsize(path)
+        cells = []
+        for _, args in commands:
+            seconds, rss, _ = run([tool] + args[:1] + [path] + args[1:], None, out)
+            cells.append("%6.0fMB %4.2fx %4.1fs" % (rss / 1e6, rss / size, seconds))
+        print("%-28s %8.1f " % (name, size / 1e6) + " ".join("%16s" % c for c in cells))
+        sys.stdout.flush()
+        if writer:
+            os.remove(path)
+    os.remove(typical)
+
+
 def main():
+    if len(sys.argv) > 3 and sys.argv[1] == "--write":
+        globals()[sys.argv[2]](sys.argv[3])
+        return
+    if len(sys.argv) > 2 and sys.argv[2] == "--shapes":
+        build = sys.argv[1]
+        scratch = tempfile.mkdtemp(prefix="plwtool-shapes-")
+        shapes(os.path.join(build, "tools", "plwtool", "plwtool"),
+               os.path.join(build, "bench", "list_file_load"), scratch)
+        for name in os.listdir(scratch):
+            os.remove(os.path.join(scratch, name))
+        os.rmdir(scratch)
+        return
     if len(sys.argv) < 2:
         sys.exit(__doc__)
     build = sys.argv[1]

@@ -140,11 +140,19 @@ int DanglingLinkTarget(const std::string& path, std::string& target) {
 class PosixFileSystem final : public FileSystem {
  public:
   int OpenRead(const std::string& path, FileHandle& h) override {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    // Non-blocking, so that a pipe without a writer cannot hold the open; what the file is gets
+    // asked of the open file itself, never of the name, which may change meanwhile.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return MapOpenError(errno, path);
     struct stat st;
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
       const int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
+      ::close(fd);
+      return Map(e);
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) {
+      const int e = errno;
       ::close(fd);
       return Map(e);
     }
@@ -303,6 +311,16 @@ class PosixFileSystem final : public FileSystem {
   bool IsFile(const std::string& path) override {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  }
+
+  bool IsFolder(const std::string& path) override {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+
+  bool IsRegular(FileHandle h) override {
+    struct stat st;
+    return ::fstat(Fd(h), &st) == 0 && S_ISREG(st.st_mode);
   }
 };
 

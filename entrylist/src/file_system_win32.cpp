@@ -224,6 +224,14 @@ class Win32FileSystem final : public FileSystem {
     const DWORD attrs = GetFileAttributesA(path.c_str());
     return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) == 0;
   }
+
+  bool IsFolder(const std::string& path) override {
+    const DWORD attrs = GetFileAttributesA(path.c_str());
+    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  }
+
+  // Asked of the open handle: a name may be swapped for a pipe or a device after its check.
+  bool IsRegular(FileHandle h) override { return GetFileType(H(h)) == FILE_TYPE_DISK; }
 };
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "entrylist/list_parse.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 
 #include "entry_list_impl.h"
@@ -240,6 +242,84 @@ bool TakeInPlace(char*& r, char* end, StopScanner& scan, Row& row, NoteTaker& no
   return true;
 }
 
+// Reads the version line at `r`; false when it is not one the reader accepts.
+bool ReadVersion(char*& r, char* end, NoteTaker& notes, ListNotes* out, bool complete) {
+  char* w = r;
+  char* const begin = r;
+  LineInfo info;
+  const std::uint32_t n = ReadLine(r, end, w, info);
+  const std::string_view version(begin, n);
+  if (notes.On()) {
+    out->firstLine.assign(version.substr(0, kNoteTextBytes));
+    out->firstLineCut = version.size() > kNoteTextBytes;
+    notes.Line(info, kWholeFile);
+  }
+  if (!complete && !info.terminated) return false;
+  if (!IsAcceptedVersion(version)) return false;
+  if (notes.On()) {
+    if (version != kCurrentVersion) notes.Add(ListNoteKind::OlderVersion, kWholeFile);
+    if (r == end) notes.Add(ListNoteKind::NoRecords, kWholeFile);
+  }
+  return true;
+}
+
+// Reads the record at `r` into `row`. False when a read failure cut it short (`complete`
+// false): such a record is dropped whole.
+bool ReadRecord(char*& r, char* end, StopScanner& scan, NoteTaker& notes, std::size_t entry,
+                bool complete, Row& row) {
+  if (TakeInPlace(r, end, scan, row, notes, entry)) return true;
+  scan.Reset();
+  // Otherwise the record's values are moved together at its own start, over the dropped
+  // bytes; the row is then its base and five lengths with no gaps.
+  LineInfo info;
+  row.base = r;
+  row.gap = 0;
+  char* w = r;
+  int present = 0;
+  bool blank = true;
+  const auto line = [&](char* at) {
+    const std::uint32_t len = ReadLine(r, end, w, info);
+    present += info.present ? 1 : 0;
+    blank = blank && len == 0;
+    if (notes.On()) notes.Line(info, entry);
+    return std::string_view(at, len);
+  };
+  row.len[kPath] = static_cast<std::uint32_t>(line(w).size());
+  // The next line's value may be written over a marker line's bytes: remember it now.
+  bool markerLine[2] = {false, false};
+  for (int f : {kParams, kFolder}) {
+    char* const at = w;
+    const std::string_view text = line(at);
+    markerLine[f - kParams] = text == kDummyMarker;
+    if (text.empty() || text == kDummyMarker) {
+      row.len[f] = rowtag::kDummy;
+      w = at;
+    } else {
+      row.len[f] = static_cast<std::uint32_t>(text.size());
+    }
+  }
+  char* at = w;
+  std::string_view text = line(at);
+  if (text == "0" || text == "1") {
+    row.len[kWindowState] = text[0] == '0' ? rowtag::kZero : rowtag::kOne;
+    w = at;
+  } else {
+    row.len[kWindowState] = static_cast<std::uint32_t>(text.size());
+  }
+  at = w;
+  text = line(at);
+  row.len[kRunCheck] = text == "True" ? rowtag::kOne : rowtag::kZero;
+  if (!complete && !info.terminated) return false;
+  if (notes.On() && present != 0) {
+    NoteFields(notes, entry, markerLine[0], markerLine[1], text, present == kFieldCount);
+    if (present < kFieldCount) {
+      notes.Add(blank ? ListNoteKind::BlankTail : ListNoteKind::CutRecord, entry,
+                blank ? 0 : static_cast<std::size_t>(present));
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool IsAcceptedVersion(std::string_view line) {
@@ -251,22 +331,10 @@ ListFileReadResult ParseListBytes(std::unique_ptr<char[]> bytes, std::size_t siz
   char* const begin = bytes.get();
   char* const end = begin + size;
   char* r = begin;
-  char* w = begin;
   NoteTaker notes(options.notes);
-  LineInfo info;
-  const std::uint32_t n = ReadLine(r, end, w, info);
-  const std::string_view version(begin, n);
-  if (notes.On()) {
-    options.notes->size = size;
-    options.notes->firstLine.assign(version.substr(0, kNoteTextBytes));
-    options.notes->firstLineCut = version.size() > kNoteTextBytes;
-    notes.Line(info, kWholeFile);
-  }
-  if (!options.complete && !info.terminated) return ListFileReadResult::HeaderNotAccepted;
-  if (!IsAcceptedVersion(version)) return ListFileReadResult::HeaderNotAccepted;
-  if (notes.On()) {
-    if (version != kCurrentVersion) notes.Add(ListNoteKind::OlderVersion, kWholeFile);
-    if (r == end) notes.Add(ListNoteKind::NoRecords, kWholeFile);
+  if (notes.On()) options.notes->size = size;
+  if (!ReadVersion(r, end, notes, options.notes, options.complete)) {
+    return ListFileReadResult::HeaderNotAccepted;
   }
 
   // The list owns the buffer before any row points into it.
@@ -288,60 +356,7 @@ ListFileReadResult ParseListBytes(std::unique_ptr<char[]> bytes, std::size_t siz
   std::size_t entry = 0;
   do {
     Row row;
-    if (TakeInPlace(r, end, scan, row, notes, entry)) {
-      impl.rows.push_back(row);
-      ++entry;
-      continue;
-    }
-    scan.Reset();
-    // Otherwise the record's values are moved together at its own start, over the dropped
-    // bytes; the row is then its base and five lengths with no gaps.
-    row.base = r;
-    row.gap = 0;
-    w = r;
-    int present = 0;
-    bool blank = true;
-    const auto line = [&](char* at) {
-      const std::uint32_t len = ReadLine(r, end, w, info);
-      present += info.present ? 1 : 0;
-      blank = blank && len == 0;
-      if (notes.On()) notes.Line(info, entry);
-      return std::string_view(at, len);
-    };
-    row.len[kPath] = static_cast<std::uint32_t>(line(w).size());
-    // The next line's value may be written over a marker line's bytes: remember it now.
-    bool markerLine[2] = {false, false};
-    for (int f : {kParams, kFolder}) {
-      char* const at = w;
-      const std::string_view text = line(at);
-      markerLine[f - kParams] = text == kDummyMarker;
-      if (text.empty() || text == kDummyMarker) {
-        row.len[f] = rowtag::kDummy;
-        w = at;
-      } else {
-        row.len[f] = static_cast<std::uint32_t>(text.size());
-      }
-    }
-    char* at = w;
-    std::string_view text = line(at);
-    if (text == "0" || text == "1") {
-      row.len[kWindowState] = text[0] == '0' ? rowtag::kZero : rowtag::kOne;
-      w = at;
-    } else {
-      row.len[kWindowState] = static_cast<std::uint32_t>(text.size());
-    }
-    at = w;
-    text = line(at);
-    row.len[kRunCheck] = text == "True" ? rowtag::kOne : rowtag::kZero;
-    // A record cut short by a read failure is dropped whole.
-    if (!options.complete && !info.terminated) break;
-    if (notes.On() && present != 0) {
-      NoteFields(notes, entry, markerLine[0], markerLine[1], text, present == kFieldCount);
-      if (present < kFieldCount) {
-        notes.Add(blank ? ListNoteKind::BlankTail : ListNoteKind::CutRecord, entry,
-                  blank ? 0 : static_cast<std::size_t>(present));
-      }
-    }
+    if (!ReadRecord(r, end, scan, notes, entry, options.complete, row)) break;
     impl.rows.push_back(row);
     ++entry;
   } while (r != end && *r != kCtrlZ);
@@ -349,6 +364,159 @@ ListFileReadResult ParseListBytes(std::unique_ptr<char[]> bytes, std::size_t siz
     notes.Add(ListNoteKind::CtrlZTail, kWholeFile, static_cast<std::size_t>(end - r));
   }
   return ListFileReadResult::Loaded;
+}
+
+// ---- one record at a time ----
+
+struct ListRecordStream::State {
+  State(FileSystem& f, FileHandle file, ListNotes* n) : fs(f), h(file), notes(n), taker(n) {}
+  ~State() { std::free(buf); }
+
+  FileSystem& fs;
+  FileHandle h;
+  ListNotes* notes;
+  NoteTaker taker;
+  char* buf = nullptr;
+  std::size_t cap = 0;
+  std::size_t at = 0;       // the read position in `buf`
+  std::size_t used = 0;     // bytes in `buf`
+  std::uint64_t base = 0;   // the file offset of buf[0]
+  std::uint64_t total = 0;  // bytes read from the file
+  bool eof = false;
+  bool done = false;
+  bool empty = false;
+  std::size_t entry = 0;       // the record the next step reads
+  std::uint64_t recordAt = 0;  // where the last record read began
+  EntryList record;
+  std::string firstLine;
+
+  // Reads one more piece, moving what is still to read to the front first.
+  void ReadMore() {
+    if (at != 0) {
+      std::memmove(buf, buf + at, used - at);
+      used -= at;
+      base += at;
+      at = 0;
+    }
+    if (used == cap) {
+      // realloc: the C library can move a big buffer by remapping its pages, not copying them.
+      const std::size_t bigger = cap == 0 ? kFirstPiece : cap * 2;
+      char* const grown = static_cast<char*>(std::realloc(buf, bigger));
+      if (grown == nullptr) throw std::bad_alloc();
+      buf = grown;
+      cap = bigger;
+    }
+    std::size_t got = 0;
+    if (const int e = fs.Read(h, buf + used, std::min(cap - used, kReadPiece), got)) {
+      throw EInOutError(e);
+    }
+    used += got;
+    total += got;
+    if (notes != nullptr) notes->size = total;
+    if (got == 0) eof = true;
+  }
+
+  // Makes the buffer hold `lines` whole lines from the read position and the byte after them,
+  // or everything up to the end of the file.
+  void Hold(int lines) {
+    std::size_t scanned = at;
+    int seen = 0;
+    for (;;) {
+      while (seen < lines && scanned < used) {
+        const void* lf = std::memchr(buf + scanned, '\n', used - scanned);
+        if (lf == nullptr) {
+          scanned = used;
+          break;
+        }
+        scanned = static_cast<std::size_t>(static_cast<const char*>(lf) - buf) + 1;
+        ++seen;
+      }
+      if ((seen == lines && scanned < used) || eof) return;
+      const std::size_t before = at;
+      ReadMore();
+      scanned -= before - at;
+    }
+  }
+
+  static constexpr std::size_t kFirstPiece = 64 * 1024;
+  static constexpr std::size_t kReadPiece = 1 << 20;
+};
+
+ListRecordStream::ListRecordStream(FileSystem& fs, FileHandle h, ListNotes* notes)
+    : state_(std::make_unique<State>(fs, h, notes)) {}
+
+ListRecordStream::~ListRecordStream() = default;
+
+ListFileReadResult ListRecordStream::Start() {
+  State& s = *state_;
+  s.Hold(1);
+  char* r = s.buf + s.at;
+  char* const end = s.buf + s.used;
+  // The first line is kept even without notes: a message may quote it.
+  ListNotes own;
+  NoteTaker ownTaker(&own);
+  const bool accepted = s.notes != nullptr ? ReadVersion(r, end, s.taker, s.notes, true)
+                                           : ReadVersion(r, end, ownTaker, &own, true);
+  s.firstLine = s.notes != nullptr ? s.notes->firstLine : own.firstLine;
+  if (!accepted) {
+    s.done = true;
+    return ListFileReadResult::HeaderNotAccepted;
+  }
+  s.at = static_cast<std::size_t>(r - s.buf);
+  // Whether anything follows the version line: the bytes after it are in the buffer already.
+  s.empty = s.at == s.used && s.eof;
+  return ListFileReadResult::Loaded;
+}
+
+bool ListRecordStream::Next() {
+  State& s = *state_;
+  if (s.notes != nullptr) s.notes->items.clear();
+  if (s.done) return false;
+  s.Hold(kFieldCount);
+  if (s.entry != 0 && (s.at == s.used || s.buf[s.at] == kCtrlZ)) {
+    s.done = true;
+    if (s.at != s.used && s.notes != nullptr) {
+      // The rest of the file is counted, not kept.
+      std::uint64_t rest = s.used - s.at;
+      s.at = s.used;
+      while (!s.eof) {
+        const std::size_t before = s.used;
+        s.ReadMore();
+        rest += s.used - before;
+        s.at = s.used;
+      }
+      s.taker.Add(ListNoteKind::CtrlZTail, kWholeFile, static_cast<std::size_t>(rest));
+    }
+    return false;
+  }
+  char* r = s.buf + s.at;
+  char* const end = s.buf + s.used;
+  StopScanner scan(end);
+  Row row;
+  s.recordAt = s.base + s.at;
+  ReadRecord(r, end, scan, s.taker, s.entry, true, row);
+  s.at = static_cast<std::size_t>(r - s.buf);
+  EntryList::Impl& impl = EntryListAccess::Of(s.record);
+  impl.rows.assign(1, row);
+  ++s.entry;
+  // The reader's last record ends the file; so does a step that reached its end.
+  if (s.at == s.used && s.eof) s.done = true;
+  return true;
+}
+
+const EntryList& ListRecordStream::Record() const { return state_->record; }
+std::size_t ListRecordStream::Entry() const { return state_->entry - 1; }
+std::uint64_t ListRecordStream::RecordOffset() const { return state_->recordAt; }
+bool ListRecordStream::NothingAfterVersion() const { return state_->empty; }
+const std::string& ListRecordStream::FirstLine() const { return state_->firstLine; }
+
+void ListRecordStream::SeekRecord(std::uint64_t offset, std::size_t entry) {
+  State& s = *state_;
+  if (const int e = s.fs.Seek(s.h, offset)) throw EInOutError(e);
+  s.at = s.used = 0;
+  s.base = offset;
+  s.eof = s.done = false;
+  s.entry = entry;
 }
 
 }  // namespace pallomar

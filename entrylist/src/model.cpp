@@ -74,6 +74,8 @@ std::string_view UnlessMarker(std::string_view text) {
   return text == kDummyMarker ? std::string_view() : text;
 }
 
+}  // namespace
+
 std::string_view WindowWord(std::int32_t state) {
   switch (state) {
     case 0:
@@ -87,7 +89,7 @@ std::string_view WindowWord(std::int32_t state) {
   }
 }
 
-}  // namespace
+std::string_view RunCheckWord(bool on) { return on ? text::kRunCheckOn : text::kRunCheckOff; }
 
 void PanelValues::SetWindowState(std::int64_t value) {
   if (value < -1) value = -1;
@@ -114,13 +116,12 @@ std::optional<std::size_t> ListModel::SelectedRow() const {
 }
 
 Entry AddedEntry(const PanelValues& values, std::string_view extension) {
-  const bool exe = extension == ".exe";
   Entry e;
   e.path = values.path;
-  e.params = exe || extension == ".com" ? OrMarker(values.params) : std::string(kDummyMarker);
+  e.params = IsProgramExtension(extension) ? OrMarker(values.params) : std::string(kDummyMarker);
   e.folder = OrMarker(values.folder);
   e.windowState = std::to_string(values.windowState);
-  e.runCheck = exe && values.runCheck ? kFlagOn : kFlagOff;
+  e.runCheck = KeepsRunCheck(extension) && values.runCheck ? kFlagOn : kFlagOff;
   return e;
 }
 
@@ -197,7 +198,7 @@ std::optional<std::string> ListModel::DetailsText() const {
   out.append("\n\n").append(text::kDetailsFolder).append(UnlessMarker(list.Get(i, kFolder)));
   out.append("\n\n").append(text::kDetailsWindow).append(word);
   out.append("\n\n").append(text::kDetailsRunCheck);
-  out.append(RunCheckOn(list.Get(i, kRunCheck)) ? text::kRunCheckOn : text::kRunCheckOff);
+  out.append(RunCheckWord(RunCheckOn(list.Get(i, kRunCheck))));
   return out;
 }
 

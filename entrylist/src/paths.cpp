@@ -25,7 +25,7 @@ std::string FileExtension(std::string_view path, const CodePage& cp) {
   return Lowered(path.substr(i), cp);
 }
 
-std::string FolderOf(std::string_view path, const CodePage& cp) {
+std::size_t FolderLength(std::string_view path, const CodePage& cp) {
   const std::size_t found = LastDelimiter(path, "\\:", cp);
   std::size_t length = found == std::string_view::npos ? 0 : found + 1;
   // A backslash that closes a folder name is dropped; one after a drive colon or another
@@ -34,7 +34,11 @@ std::string FolderOf(std::string_view path, const CodePage& cp) {
       path[length - 2] != ':') {
     --length;
   }
-  return std::string(path.substr(0, length));
+  return length;
+}
+
+std::string FolderOf(std::string_view path, const CodePage& cp) {
+  return std::string(path.substr(0, FolderLength(path, cp)));
 }
 
 std::string NamePart(std::string_view path, const CodePage& cp) {

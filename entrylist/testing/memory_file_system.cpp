@@ -287,4 +287,6 @@ int MemoryFileSystem::Remove(const std::string& path) {
 
 bool MemoryFileSystem::IsFile(const std::string& path) { return files_.count(Full(path)) != 0; }
 
+bool MemoryFileSystem::IsFolder(const std::string& path) { return folders_.count(Full(path)) != 0; }
+
 }  // namespace pallomar::testing

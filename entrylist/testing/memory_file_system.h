@@ -88,6 +88,9 @@ class MemoryFileSystem : public FileSystem {
   int Replace(const std::string& from, const std::string& to, const TargetState& was) override;
   int Remove(const std::string& path) override;
   bool IsFile(const std::string& path) override;
+  bool IsFolder(const std::string& path) override;
+  // Every file here is a regular file.
+  bool IsRegular(FileHandle h) override { return Find(h) != nullptr; }
 
  private:
   struct Node {

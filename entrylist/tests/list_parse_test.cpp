@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "list_reference.h"
+#include "memory_file_system.h"
 
 namespace pallomar {
 namespace {
@@ -57,6 +58,41 @@ TEST_P(Notes, SayWhatTheReaderSmoothedOverAndWhere) {
   EXPECT_EQ(p.result, r.result);
   EXPECT_EQ(p.entries, r.entries);
   EXPECT_EQ(p.notes, r.notes);
+}
+
+// The same file read one record at a time, the file handing over a few bytes per read (so that
+// records, line ends and CR LF pairs are cut between reads), gives the same entries and notes.
+TEST_P(Notes, ReadRecordByRecordAgreeWithTheWholeFileParse) {
+  const Parsed whole = Parse(GetParam().bytes);
+  for (const std::size_t piece : {std::size_t{1}, std::size_t{3}, std::size_t{64}}) {
+    testing::MemoryFileSystem fs;
+    fs.readPiece = piece;
+    fs.Put("list.plw", GetParam().bytes);
+    FileHandle h{};
+    ASSERT_EQ(fs.OpenRead("list.plw", h), 0);
+    ListNotes notes;
+    ListRecordStream stream(fs, h, &notes);
+    Parsed streamed;
+    streamed.result = stream.Start();
+    streamed.notes.firstLine = notes.firstLine;
+    const auto take = [&] {
+      for (ListNote& n : notes.items) streamed.notes.items.push_back(n);
+    };
+    take();
+    if (streamed.result == ListFileReadResult::Loaded) {
+      while (stream.Next()) {
+        take();
+        EXPECT_EQ(stream.Entry(), streamed.entries.size());
+        streamed.entries.push_back(stream.Record().EntryAt(0));
+      }
+      take();
+    }
+    streamed.notes.size = notes.size;
+    fs.Close(h);
+    EXPECT_EQ(streamed.result, whole.result) << piece;
+    EXPECT_EQ(streamed.entries, whole.entries) << piece;
+    EXPECT_EQ(streamed.notes, whole.notes) << piece;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -113,6 +149,26 @@ TEST(Notes, AskingForThemChangesNoEntry) {
   const Parsed noted = Parse(bytes);
   ASSERT_EQ(noted.entries.size(), plain.Count());
   for (std::size_t i = 0; i < plain.Count(); ++i) EXPECT_EQ(noted.entries[i], plain.EntryAt(i));
+}
+
+// A record read before comes back by its offset, from any point of the stream.
+TEST(RecordStream, GoesBackToARecordReadBefore) {
+  testing::MemoryFileSystem fs;
+  fs.Put("list.plw", "102\r\n" + kRecord + "b.txt\r\n\r\n\r\n1\r\nFalse\r\n" + kRecord);
+  FileHandle h{};
+  ASSERT_EQ(fs.OpenRead("list.plw", h), 0);
+  ListRecordStream stream(fs, h);
+  ASSERT_EQ(stream.Start(), ListFileReadResult::Loaded);
+  std::vector<std::pair<std::uint64_t, Entry>> seen;
+  while (stream.Next()) seen.emplace_back(stream.RecordOffset(), stream.Record().EntryAt(0));
+  ASSERT_EQ(seen.size(), 3u);
+  for (std::size_t i : {1u, 0u, 2u}) {
+    stream.SeekRecord(seen[i].first, i);
+    ASSERT_TRUE(stream.Next());
+    EXPECT_EQ(stream.Entry(), i);
+    EXPECT_EQ(stream.Record().EntryAt(0), seen[i].second);
+  }
+  fs.Close(h);
 }
 
 TEST(VersionLine, OnlyTheThreeExactLinesAreAccepted) {

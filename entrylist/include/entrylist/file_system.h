@@ -44,8 +44,11 @@ class FileSystem {
 
   virtual ~FileSystem() = default;
 
-  // Read access only; others may read but not write meanwhile. A folder is refused (5).
+  // Read access only; others may read but not write meanwhile. A folder is refused (5). The
+  // open itself never waits, not even for a pipe without a writer.
   virtual int OpenRead(const std::string& path, FileHandle& h) = 0;
+  // Whether the open file is a regular file, whose reading ends (not a pipe, device or console).
+  virtual bool IsRegular(FileHandle h) = 0;
   virtual int Size(FileHandle h, std::uint64_t& size) = 0;
   // Reads up to `n` bytes at the handle's position; `got` 0 means the end of the file.
   virtual int Read(FileHandle h, char* buf, std::size_t n, std::size_t& got) = 0;
@@ -79,6 +82,7 @@ class FileSystem {
   virtual int Replace(const std::string& from, const std::string& to, const TargetState& was) = 0;
   virtual int Remove(const std::string& path) = 0;
   virtual bool IsFile(const std::string& path) = 0;
+  virtual bool IsFolder(const std::string& path) = 0;
 };
 
 // The host's own file system.

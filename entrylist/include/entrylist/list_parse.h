@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "entrylist/entry_list.h"
+#include "entrylist/file_system.h"
 #include "entrylist/list_file.h"
 
 namespace pallomar {
@@ -73,5 +74,38 @@ struct ParseOptions {
 // the version line is accepted; the bytes are rearranged in place.
 ListFileReadResult ParseListBytes(std::unique_ptr<char[]> bytes, std::size_t size, EntryList& list,
                                   const ParseOptions& options = {});
+
+// A list file read one record at a time from an open file, the same way ParseListBytes reads
+// it, holding only the record at hand: for callers that look at each entry once, whatever the
+// list's length. Read failures raise EInOutError.
+class ListRecordStream {
+ public:
+  // With `notes`, each step leaves there the notes it made (earlier ones are cleared); `size`
+  // is the bytes read so far.
+  ListRecordStream(FileSystem& fs, FileHandle h, ListNotes* notes = nullptr);
+  ~ListRecordStream();
+  ListRecordStream(const ListRecordStream&) = delete;
+  ListRecordStream& operator=(const ListRecordStream&) = delete;
+
+  // Reads the version line.
+  ListFileReadResult Start();
+  // The first line as read, at most kNoteTextBytes bytes, notes or not.
+  const std::string& FirstLine() const;
+  // Nothing follows the version line (the reader still gives one empty entry for it).
+  bool NothingAfterVersion() const;
+  // Reads the next record: it is then the only row of Record(). False after the last.
+  bool Next();
+  // Valid until the next step.
+  const EntryList& Record() const;
+  // The record's index (from 0) and where in the file it began.
+  std::size_t Entry() const;
+  std::uint64_t RecordOffset() const;
+  // Goes back to a record read before, by its offset and index.
+  void SeekRecord(std::uint64_t offset, std::size_t entry);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 }  // namespace pallomar

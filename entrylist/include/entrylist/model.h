@@ -29,8 +29,23 @@ struct PanelValues {
 // 32 bits, or hexadecimal after "$", "x", "X", "0x", "0X". Raises EConvertError.
 std::int32_t StrToInt(std::string_view text);
 
+// A parameters or working-folder text that says "none": the marker, or empty.
+inline bool IsNoneText(std::string_view text) { return text.empty() || text == kDummyMarker; }
+
+// Files started as programs, by their FileExtension: only these keep parameters.
+inline bool IsProgramExtension(std::string_view extension) {
+  return extension == ".exe" || extension == ".com";
+}
+// Only a .exe keeps the running check.
+inline bool KeepsRunCheck(std::string_view extension) { return extension == ".exe"; }
+
 // A running-check flag is off only when it is exactly "0".
 inline bool RunCheckOn(std::string_view flag) { return flag != "0"; }
+
+// The editor's words (Shift-JIS) for a window state (empty for -1, no choice) and for the
+// running check, as its details show them.
+std::string_view WindowWord(std::int32_t state);
+std::string_view RunCheckWord(bool on);
 
 // The entry that adding `values` stores, `extension` being the path's FileExtension: the
 // parameters only for .exe and .com, the running check only for .exe, the window state as its

@@ -18,6 +18,8 @@ std::size_t LastDelimiter(std::string_view path, std::string_view delimiters,
 std::string FileExtension(std::string_view path, const CodePage& cp = ActiveCodePage());
 // Folder part: c:\x.exe -> c:\, c:\a\x.exe -> c:\a, c:x.exe -> c:, x.exe -> empty.
 std::string FolderOf(std::string_view path, const CodePage& cp = ActiveCodePage());
+// How long FolderOf(path) is: it is always the start of the path.
+std::size_t FolderLength(std::string_view path, const CodePage& cp = ActiveCodePage());
 // Everything after the last "\" or ":", or the whole path.
 std::string NamePart(std::string_view path, const CodePage& cp = ActiveCodePage());
 // Up to and including the last "\" (the executable's folder for the help file).

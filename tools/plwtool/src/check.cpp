@@ -1,9 +1,12 @@
 #include "check.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
+#include "entrylist/codepage.h"
 #include "entrylist/errors.h"
 #include "entrylist/model.h"
 #include "entrylist/paths.h"
@@ -15,8 +18,6 @@ using pallomar::kDummyMarker;
 
 namespace {
 
-std::string Quoted(std::string_view sjis) { return QuotedStart(sjis); }
-
 // Only full paths are looked for: a bare name is found by the launcher's search path.
 bool IsFullPath(std::string_view p) {
   if (p.size() >= 3 && p[1] == ':' && p[2] == '\\') {
@@ -27,19 +28,6 @@ bool IsFullPath(std::string_view p) {
 }
 
 }  // namespace
-
-const char* StateWord(std::int32_t v) {
-  switch (v) {
-    case 0:
-      return "normal";
-    case 1:
-      return "maximised";
-    case 2:
-      return "minimised";
-    default:
-      return "no choice";
-  }
-}
 
 namespace {
 
@@ -89,7 +77,7 @@ void ReportEntryNote(Collector& c, const pallomar::ListNote& note) {
       break;
     case K::RunCheckText:
       c.Entry(n, "running check",
-              QuotedStart(note.text) + " is neither \"True\" nor \"False\"; it reads as off",
+              Quoted(note.text) + " is neither \"True\" nor \"False\"; it reads as off",
               Change::OnSave);
       break;
     case K::CutRecord:
@@ -106,33 +94,109 @@ void ReportEntryNote(Collector& c, const pallomar::ListNote& note) {
   }
 }
 
-// Windows paths ignore case, so the same program differs only in A-Z. Keys are kept as hashes
-// (a list may hold a million entries); equal hashes are compared in full.
+// Windows paths ignore case, so the same program differs only in A-Z. Only a hash of each
+// distinct key is kept, with where its entry lies in the file; an equal hash is confirmed
+// against the earlier entry read again (the last few such keys are kept to spare re-reading).
 class Duplicates {
  public:
-  explicit Duplicates(const pallomar::EntryList& list) : list_(list) {
-    seen_.reserve(list.Count());
-  }
+  Duplicates(pallomar::FileSystem& fs, const std::string& path) : fs_(fs), path_(path) {}
 
-  // The earlier entry (from 1) with the same key as row `i`, or 0.
-  std::size_t Earlier(std::size_t i) {
-    const std::string key = Key(i);
-    const std::size_t h = std::hash<std::string>()(key);
-    const auto [from, to] = seen_.equal_range(h);
-    for (auto it = from; it != to; ++it) {
-      if (Key(it->second) == key) return it->second + 1;
+  // The earlier entry (from 1) with the same key as `record`, or 0.
+  std::size_t Earlier(const pallomar::EntryList& record, std::size_t entry, std::uint64_t offset) {
+    const std::uint64_t h = Hash(record);
+    if (slots_.empty() || 2 * (used_ + 1) > slots_.size()) Grow();
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t k = static_cast<std::size_t>(h) & mask;; k = (k + 1) & mask) {
+      Slot& s = slots_[k];
+      if (s.entry == 0) {
+        s = {h, entry + 1, offset};
+        ++used_;
+        return 0;
+      }
+      if (s.hash == h && SameKey(record, s)) return s.entry;
     }
-    seen_.emplace(h, i);
-    return 0;
   }
 
  private:
-  std::string Key(std::size_t i) const {
-    return pallomar::Lowered(list_.Get(i, pallomar::kPath)) + '\n' +
-           std::string(list_.Get(i, pallomar::kParams));
+  struct Slot {
+    std::uint64_t hash = 0;
+    std::size_t entry = 0;  // from 1; 0 for a free slot
+    std::uint64_t offset = 0;
+  };
+  static constexpr std::size_t kPiece = 64 * 1024;
+  static constexpr std::size_t kKeptBytes = 1 << 20;
+
+  // The lowered path in pieces of whole characters, then a line end and the parameters.
+  template <typename F>
+  static void KeyPieces(const pallomar::EntryList& record, F&& f) {
+    const pallomar::CodePage& cp = pallomar::ActiveCodePage();
+    const std::string_view path = record.Get(0, pallomar::kPath);
+    std::string piece;
+    for (std::size_t from = 0; from < path.size();) {
+      std::size_t to = from;
+      while (to < path.size() && to - from < kPiece) to += cp.CharLength(path, to);
+      piece.assign(path.substr(from, to - from));
+      cp.Lower(piece);
+      f(std::string_view(piece));
+      from = to;
+    }
+    f(std::string_view("\n"));
+    f(record.Get(0, pallomar::kParams));
   }
-  const pallomar::EntryList& list_;
-  std::unordered_multimap<std::size_t, std::size_t> seen_;
+
+  static std::uint64_t Hash(const pallomar::EntryList& record) {
+    std::uint64_t h = 0xcbf29ce484222325ull;  // FNV-1a
+    KeyPieces(record, [&](std::string_view p) {
+      for (const char c : p) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+    });
+    return h;
+  }
+
+  static std::string Key(const pallomar::EntryList& record) {
+    std::string key;
+    KeyPieces(record, [&](std::string_view p) { key += p; });
+    return key;
+  }
+
+  bool SameKey(const pallomar::EntryList& record, const Slot& s) {
+    if (const auto it = kept_.find(s.entry); it != kept_.end()) return it->second == Key(record);
+    if (!again_) {
+      again_ = std::make_unique<ListReader>(fs_, false);
+      if (again_->Open(path_) != LoadStatus::Loaded) throw ReadFailure(again_->Error());
+    }
+    again_->ReadAgain(s.offset, s.entry - 1);
+    std::string earlier = Key(again_->Record());
+    const bool same = earlier == Key(record);
+    if (earlier.size() <= 1024) {
+      if (keptBytes_ + earlier.size() > kKeptBytes) {
+        kept_.clear();
+        keptBytes_ = 0;
+      }
+      keptBytes_ += earlier.size();
+      kept_.emplace(s.entry, std::move(earlier));
+    }
+    return same;
+  }
+
+  void Grow() {
+    std::vector<Slot> old(slots_.empty() ? 1024 : slots_.size() * 2);
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& s : old) {
+      if (s.entry == 0) continue;
+      std::size_t k = static_cast<std::size_t>(s.hash) & mask;
+      while (slots_[k].entry != 0) k = (k + 1) & mask;
+      slots_[k] = s;
+    }
+  }
+
+  pallomar::FileSystem& fs_;
+  const std::string& path_;
+  std::vector<Slot> slots_;
+  std::size_t used_ = 0;
+  std::unique_ptr<ListReader> again_;
+  std::unordered_map<std::size_t, std::string> kept_;
+  std::size_t keptBytes_ = 0;
 };
 
 }  // namespace
@@ -149,106 +213,106 @@ std::string FindingText(const Finding& f) {
   return s;
 }
 
-std::size_t ReportFindings(const LoadedList& file, const Host& host,
+std::size_t ReportFindings(ListReader& file, LoadStatus status, const std::string& path,
+                           const Host& host, pallomar::FileSystem& fs,
                            const std::function<void(const Finding&)>& report) {
   using K = pallomar::ListNoteKind;
   Collector c(report);
-  const pallomar::ListNotes& notes = file.notes;
-  if (file.status == LoadStatus::NotAList) {
+  const pallomar::ListNotes& notes = file.Notes();
+  if (status == LoadStatus::NotAList) {
     if (notes.size == 0) {
       c.File("version line: the file is empty; the editor does not open it");
     } else {
-      c.File("version line: " + QuotedStart(notes.firstLine) +
+      c.File("version line: " + Quoted(notes.firstLine) +
              " is not 100, 101 or 102; the editor does not open this file");
     }
     return c.count;
   }
-  if (file.status != LoadStatus::Loaded) return c.count;
+  if (status != LoadStatus::Loaded) return c.count;
 
-  // Notes on the file as a whole first, then entry by entry with what the reader gives.
-  const auto find = [&](K kind) -> const pallomar::ListNote* {
+  // The file's own notes where the reader meets them: the version line first, a CR or NUL
+  // where the first one is, what follows a Ctrl-Z at the end.
+  const auto fileNotes = [&] {
     for (const pallomar::ListNote& note : notes.items) {
-      if (note.kind == kind) return &note;
+      switch (note.kind) {
+        case K::OlderVersion:
+          c.File("version line: " + Quoted(notes.firstLine) + " is an older version line",
+                 Change::OnSave);
+          break;
+        case K::CtrlZTail:
+          if (note.count > 1) {
+            c.File(std::to_string(note.count - 1) +
+                       " bytes after an end-of-file mark (Ctrl-Z) are ignored",
+                   Change::OnSave);
+          }
+          break;
+        case K::LoneCr:
+          c.File("a CR inside a line is dropped on reading", Change::OnSave);
+          break;
+        case K::NulCut:
+          c.File(
+              "a NUL byte inside a line cuts it short: the rest of the line is dropped on "
+              "reading",
+              Change::OnSave);
+          break;
+        default:
+          break;
+      }
     }
-    return nullptr;
   };
-  if (find(K::OlderVersion) != nullptr) {
-    c.File("version line: " + QuotedStart(notes.firstLine) + " is an older version line",
-           Change::OnSave);
-  }
-  if (file.droppedPhantom) {
+  fileNotes();
+  if (file.DroppedPhantom()) {
     c.File("the file holds no entries; the editor shows one empty entry for it", Change::OnSave);
     return c.count;
   }
-  if (const pallomar::ListNote* tail = find(K::CtrlZTail); tail != nullptr && tail->count > 1) {
-    c.File(
-        std::to_string(tail->count - 1) + " bytes after an end-of-file mark (Ctrl-Z) are ignored",
-        Change::OnSave);
-  }
-  if (find(K::LoneCr) != nullptr) {
-    c.File("a CR inside a line is dropped on reading", Change::OnSave);
-  }
-  if (find(K::NulCut) != nullptr) {
-    c.File("a NUL byte inside a line cuts it short: the rest of the line is dropped on reading",
-           Change::OnSave);
-  }
 
-  const pallomar::EntryList& list = file.list;
-  Duplicates duplicates(list);
-  std::size_t next = 0;  // the next entry note
-  const auto& items = notes.items;
-  for (std::size_t i = 0; i < list.Count(); ++i) {
-    const std::size_t n = i + 1;
+  Duplicates duplicates(fs, path);
+  while (file.Next()) {
+    fileNotes();
+    const pallomar::EntryList& list = file.Record();
+    const std::size_t n = file.Entry() + 1;
     // This entry's notes: a cut or blank record first, then its lines.
-    const std::size_t first = next;
-    while (next < items.size() &&
-           (items[next].entry == pallomar::kWholeFile || items[next].entry <= i)) {
-      ++next;
-    }
     bool blankTail = false;
     for (const bool ends : {true, false}) {
-      for (std::size_t k = first; k < next; ++k) {
-        const bool isEnd = items[k].kind == K::CutRecord || items[k].kind == K::BlankTail;
-        if (items[k].entry != i || isEnd != ends) continue;
-        ReportEntryNote(c, items[k]);
-        blankTail = blankTail || items[k].kind == K::BlankTail;
+      for (const pallomar::ListNote& note : notes.items) {
+        const bool isEnd = note.kind == K::CutRecord || note.kind == K::BlankTail;
+        if (note.entry != file.Entry() || isEnd != ends) continue;
+        ReportEntryNote(c, note);
+        blankTail = blankTail || note.kind == K::BlankTail;
       }
     }
     if (blankTail) continue;
 
-    const auto path = list.Get(i, pallomar::kPath);
-    const auto folder = list.Get(i, pallomar::kFolder);
+    const auto path0 = list.Get(0, pallomar::kPath);
+    const auto params = list.Get(0, pallomar::kParams);
+    const auto folder = list.Get(0, pallomar::kFolder);
     std::string ext;
-    if (path.empty()) {
+    if (path0.empty()) {
       c.Entry(n, "file to run", "empty; the launcher has nothing to start");
     } else {
-      ext = pallomar::FileExtension(path);
-      if (ext.empty()) {
-        c.Entry(n, "file to run", Quoted(path) + " has no extension");
-      }
+      ext = pallomar::FileExtension(path0);
+      if (ext.empty()) c.Entry(n, "file to run", Quoted(path0) + " has no extension");
     }
     // What taking the entry out and adding it again would store.
-    pallomar::PanelValues values;
-    bool stateIsNumber = true;
-    try {
-      pallomar::FillFromRow(list, i, values);
-    } catch (const pallomar::EConvertError&) {
-      stateIsNumber = false;
-      values.runCheck = pallomar::RunCheckOn(list.Get(i, pallomar::kRunCheck));
-    }
-    const pallomar::Entry again = pallomar::AddedEntry(values, ext);
-    if (again.params != list.Get(i, pallomar::kParams)) {
+    if (!pallomar::IsNoneText(params) && !pallomar::IsProgramExtension(ext)) {
       c.Entry(n, "parameters", "given for a file that is not .exe or .com; they are dropped",
               Change::OnReAdd);
     }
-    if (pallomar::RunCheckOn(list.Get(i, pallomar::kRunCheck)) &&
-        !pallomar::RunCheckOn(again.runCheck)) {
+    const bool runCheck = pallomar::RunCheckOn(list.Get(0, pallomar::kRunCheck));
+    if (runCheck && !pallomar::KeepsRunCheck(ext)) {
       c.Entry(n, "running check", "on for a file that is not .exe; it is turned off",
               Change::OnReAdd);
     }
-    const auto state = list.Get(i, pallomar::kWindowState);
+    const auto state = list.Get(0, pallomar::kWindowState);
+    pallomar::PanelValues bounded;
+    bool stateIsNumber = true;
+    try {
+      bounded.SetWindowState(pallomar::StrToInt(state));
+    } catch (const pallomar::EConvertError&) {
+      stateIsNumber = false;
+    }
     if (stateIsNumber) {
-      CheckWindowState(c, n, state, again.windowState);
+      CheckWindowState(c, n, state, std::to_string(bounded.windowState));
     } else {
       c.Entry(n, "window state",
               Quoted(state) +
@@ -256,22 +320,23 @@ std::size_t ReportFindings(const LoadedList& file, const Host& host,
                   "or its details are shown");
     }
 
-    if (const std::size_t earlier = duplicates.Earlier(i)) {
+    if (const std::size_t earlier = duplicates.Earlier(list, file.Entry(), file.Offset())) {
       c.Entry(n, "file to run",
               "same file to run and parameters as entry " + std::to_string(earlier));
     }
 
     if (host.seesListPaths) {
-      const std::string p(path);
-      if (IsFullPath(p) && host.probe(p) == PathKind::Missing) {
-        c.Entry(n, "file to run", Quoted(path) + " does not exist");
+      const std::string p(path0);
+      if (IsFullPath(p) && !fs.IsFile(p) && !fs.IsFolder(p)) {
+        c.Entry(n, "file to run", Quoted(path0) + " does not exist");
       }
       const std::string f(folder);
-      if (folder != kDummyMarker && IsFullPath(f) && host.probe(f) != PathKind::Folder) {
+      if (!pallomar::IsNoneText(folder) && IsFullPath(f) && !fs.IsFolder(f)) {
         c.Entry(n, "working folder", Quoted(folder) + " does not exist");
       }
     }
   }
+  fileNotes();
   return c.count;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "entrylist/file_system.h"
 #include "host.h"
 #include "list_source.h"
 
@@ -25,13 +26,12 @@ struct Finding {
   Change change = Change::None;
 };
 
-// The findings for one list that could be read (status Loaded or NotAList), one at a time in
-// the order of the file, so that a long report is never held whole. Returns how many.
-std::size_t ReportFindings(const LoadedList& list, const Host& host,
+// The findings for one list opened with notes (status Loaded or NotAList), one at a time in
+// the order of the file, so that a long report is never held whole; `fs` is where the list's
+// paths are looked for. Returns how many. Raises ReadFailure.
+std::size_t ReportFindings(ListReader& file, LoadStatus status, const std::string& path,
+                           const Host& host, pallomar::FileSystem& fs,
                            const std::function<void(const Finding&)>& report);
-
-// A bounded window state (-1..2) in words: "normal", "maximised", "minimised", "no choice".
-const char* StateWord(std::int32_t bounded);
 
 // One report line, without the file name and the line end.
 std::string FindingText(const Finding& f);

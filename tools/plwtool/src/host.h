@@ -1,5 +1,5 @@
 // What the tool needs from the machine it runs on: Shift-JIS conversion, the terminal's
-// encoding and a look at the file system. One implementation per host.
+// encoding, standard input and the launcher. One implementation per host.
 #pragma once
 
 #include <functional>
@@ -15,17 +15,12 @@ namespace plwtool {
 // always comes back byte for byte.
 std::optional<std::string> SjisToUtf8(std::string_view sjis);
 // UTF-8 as Shift-JIS; nullopt when the UTF-8 is malformed or a character has no Shift-JIS
-// form (no best-fit substitutes).
+// form that reads back as the same character (no best-fit substitutes).
 std::optional<std::string> Utf8ToSjis(std::string_view utf8);
 
 class Launcher;
 
-enum class PathKind { Missing, File, Folder };
-
-// What a file named on the command line is: only a regular file is read (a device or a pipe
-// might never end); an absent one is left to the reader, which says why it cannot open it.
-enum class FileKind { Absent, Regular, Other };
-
+// What the tool needs from the machine beside its file system, which it is given apart.
 struct Host {
   // The tool's own UTF-8 text in the terminal's encoding.
   std::function<std::string(std::string_view utf8)> toTerminal;
@@ -33,8 +28,8 @@ struct Host {
   std::function<std::string(std::string_view name)> nameToUtf8;
   // Whether the paths inside a list (Windows paths) mean anything here.
   bool seesListPaths = false;
-  std::function<PathKind(const std::string& path)> probe;
-  std::function<FileKind(const std::string& path)> fileKind;
+  // Whether reading standard input failed (as opposed to ending): closed, or not readable.
+  std::function<bool()> inputFailed;
   // Starts programs and sees running ones; none where Windows programs cannot run.
   std::shared_ptr<Launcher> launcher;
 };

@@ -1,9 +1,9 @@
 // Linux and other POSIX hosts: iconv from the C library, a UTF-8 terminal, and no view of the
 // Windows paths a list names.
 #include <iconv.h>
-#include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "host.h"
 
@@ -61,19 +61,22 @@ std::optional<std::string> SjisToUtf8(std::string_view sjis) {
   return utf8;
 }
 
-std::optional<std::string> Utf8ToSjis(std::string_view utf8) { return Convert(false, utf8); }
+std::optional<std::string> Utf8ToSjis(std::string_view utf8) {
+  auto sjis = Convert(false, utf8);
+  if (!sjis) return std::nullopt;
+  // The converter writes some characters as the bytes of another (U+00A5 as 0x5C, which reads
+  // back as a backslash): only a text that reads back as it was has a Shift-JIS form.
+  const auto back = Convert(true, *sjis);
+  if (!back || *back != utf8) return std::nullopt;
+  return sjis;
+}
 
 Host CurrentHost() {
   Host h;
   h.toTerminal = [](std::string_view s) { return std::string(s); };
   h.nameToUtf8 = [](std::string_view s) { return std::string(s); };
   h.seesListPaths = false;
-  h.probe = [](const std::string&) { return PathKind::Missing; };
-  h.fileKind = [](const std::string& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return FileKind::Absent;
-    return S_ISREG(st.st_mode) ? FileKind::Regular : FileKind::Other;
-  };
+  h.inputFailed = [] { return std::ferror(stdin) != 0; };
   return h;
 }
 

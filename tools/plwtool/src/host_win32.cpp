@@ -2,6 +2,8 @@
 // file system the list's paths refer to.
 #include <windows.h>
 
+#include <cstdio>
+
 #include "host.h"
 #include "launcher.h"
 
@@ -51,7 +53,12 @@ std::optional<std::string> SjisToUtf8(std::string_view sjis) {
 std::optional<std::string> Utf8ToSjis(std::string_view utf8) {
   const auto wide = ToWide(CP_UTF8, utf8, MB_ERR_INVALID_CHARS);
   if (!wide) return std::nullopt;
-  return FromWide(932, *wide, true);
+  auto sjis = FromWide(932, *wide, true);
+  if (!sjis) return std::nullopt;
+  // No best fit, and what is written must read back as the same characters, as on every host.
+  const auto back = ToWide(932, *sjis, MB_ERR_INVALID_CHARS);
+  if (!back || *back != *wide) return std::nullopt;
+  return sjis;
 }
 
 Host CurrentHost() {
@@ -70,23 +77,7 @@ Host CurrentHost() {
     return FromWide(CP_UTF8, *wide, false).value_or(std::string(s));
   };
   h.seesListPaths = true;
-  h.probe = [](const std::string& path) {
-    const DWORD attrs = GetFileAttributesA(path.c_str());
-    if (attrs == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
-    return (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Folder : PathKind::File;
-  };
-  h.fileKind = [](const std::string& path) {
-    // Opened without access rights: enough to ask what it is, even for a file in use.
-    const HANDLE f =
-        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return FileKind::Absent;
-    BY_HANDLE_FILE_INFORMATION info{};
-    const bool disk = GetFileType(f) == FILE_TYPE_DISK && GetFileInformationByHandle(f, &info) &&
-                      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-    CloseHandle(f);
-    return disk ? FileKind::Regular : FileKind::Other;
-  };
+  h.inputFailed = [] { return std::ferror(stdin) != 0; };
   h.launcher = MakeWin32Launcher();
   return h;
 }

@@ -387,8 +387,13 @@ void JsonReader::Finish() {
 }
 
 void AppendJsonString(std::string& out, std::string_view utf8) {
-  static const char kHex[] = "0123456789abcdef";
   out += '"';
+  AppendJsonChars(out, utf8);
+  out += '"';
+}
+
+void AppendJsonChars(std::string& out, std::string_view utf8) {
+  static const char kHex[] = "0123456789abcdef";
   for (const char ch : utf8) {
     const auto c = static_cast<unsigned char>(ch);
     switch (c) {
@@ -417,7 +422,6 @@ void AppendJsonString(std::string& out, std::string_view utf8) {
         }
     }
   }
-  out += '"';
 }
 
 std::string ShownUtf8(std::string_view utf8) {

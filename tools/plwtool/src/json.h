@@ -93,6 +93,8 @@ class JsonReader {
 
 // Appends `utf8` as a JSON string literal (quotes, backslash and control characters escaped).
 void AppendJsonString(std::string& out, std::string_view utf8);
+// The same without the surrounding quotes, for a string written in pieces.
+void AppendJsonChars(std::string& out, std::string_view utf8);
 
 // A UTF-8 text as it may be shown on a terminal: control characters (C0, DEL, C1) and bytes
 // that are not UTF-8 as \xHH, so that no text can send escape sequences.

@@ -1,8 +1,11 @@
 #include "list_form.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <ostream>
 
+#include "entrylist/codepage.h"
 #include "entrylist/list_parse.h"
 #include "entrylist/model.h"
 #include "host.h"
@@ -38,7 +41,30 @@ std::optional<std::string> ToSjis(std::string_view utf8) {
   return Utf8ToSjis(utf8);
 }
 
-bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+// Long texts are converted and written in pieces of this many bytes or so, whole characters.
+constexpr std::size_t kTextPiece = 64 * 1024;
+
+std::size_t CharLength(std::string_view sjis, std::size_t i) {
+  return pallomar::ActiveCodePage().CharLength(sjis, i);
+}
+
+// The end of the piece of `sjis` that starts at `from`.
+std::size_t PieceEnd(std::string_view sjis, std::size_t from) {
+  if (sjis.size() - from <= kTextPiece) return sjis.size();
+  std::size_t i = from;
+  while (i - from < kTextPiece) i += CharLength(sjis, i);
+  return i;
+}
+
+template <typename F>
+void ForPieces(std::string_view sjis, F&& f) {
+  for (std::size_t from = 0; from < sjis.size();) {
+    const std::size_t end = PieceEnd(sjis, from);
+    f(sjis.substr(from, end - from));
+    from = end;
+  }
+}
+
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
 // U+0080..U+009F: Windows reads byte 0x80 as one, and terminals may act on them.
@@ -52,43 +78,68 @@ bool HasC1Control(std::string_view utf8) {
   return false;
 }
 
-// A text field: a string when the bytes are Shift-JIS that converts back to the same bytes,
-// else an object holding the bytes in hexadecimal.
-void AppendText(std::string& out, std::string_view sjis) {
-  if (const auto utf8 = ToUtf8(sjis)) {
-    AppendJsonString(out, *utf8);
-    return;
+void AppendHex(Output& out, std::string_view sjis) {
+  out.Text() += "{\"hex\": \"";
+  for (std::size_t i = 0; i < sjis.size(); ++i) {
+    AppendHexByte(out.Text(), static_cast<unsigned char>(sjis[i]));
+    if (i % kTextPiece == kTextPiece - 1) out.LineDone();
   }
-  out += "{\"hex\": \"";
-  for (const char c : sjis) AppendHexByte(out, static_cast<unsigned char>(c));
-  out += "\"}";
+  out.Text() += "\"}";
 }
 
-void AppendOptionalText(std::string& out, std::string_view sjis) {
+// A text field: a string when the bytes are Shift-JIS that converts back to the same bytes,
+// else an object holding the bytes in hexadecimal. A long one goes over in pieces, converted
+// once to learn which form it takes and once to write it.
+void AppendText(Output& out, std::string_view sjis) {
+  if (sjis.size() <= kTextPiece) {
+    if (const auto utf8 = ToUtf8(sjis)) {
+      AppendJsonString(out.Text(), *utf8);
+    } else {
+      AppendHex(out, sjis);
+    }
+    return;
+  }
+  bool converts = true;
+  ForPieces(sjis, [&](std::string_view piece) { converts = converts && ToUtf8(piece); });
+  if (!converts) {
+    AppendHex(out, sjis);
+    return;
+  }
+  out.Text() += '"';
+  ForPieces(sjis, [&](std::string_view piece) {
+    AppendJsonChars(out.Text(), *ToUtf8(piece));
+    out.LineDone();
+  });
+  out.Text() += '"';
+}
+
+void AppendOptionalText(Output& out, std::string_view sjis) {
   if (sjis == kDummyMarker) {
-    out += "null";
+    out.Text() += "null";
   } else {
     AppendText(out, sjis);
   }
 }
 
-std::string CsvField(std::string_view utf8) {
-  if (utf8.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(utf8);
-  std::string out = "\"";
-  for (const char c : utf8) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  out += '"';
-  return out;
+// A CSV cell of what people see: quoted when it holds a comma or a double quote (line ends are
+// shown escaped, and no trail byte is either of the two).
+void AppendCsvField(Output& out, std::string_view sjis) {
+  const bool quote = sjis.find_first_of(",\"") != std::string_view::npos;
+  if (quote) out.Text() += '"';
+  ForDisplayText(sjis, [&](std::string_view utf8) {
+    for (const char c : utf8) {
+      if (c == '"') out.Text() += '"';
+      out.Text() += c;
+    }
+    out.LineDone();
+  });
+  if (quote) out.Text() += '"';
 }
-
-std::string Shown(std::string_view sjis) { return sjis == kDummyMarker ? "" : DisplayText(sjis); }
 
 // ---- reading the form ----
 
 std::string FieldName(const std::string& parent, std::string_view key) {
-  const std::string shown = ShownUtf8(key);
+  const std::string shown = BoundedUtf8(key);
   return parent.empty() ? shown : parent + "." + shown;
 }
 
@@ -110,36 +161,98 @@ TextPos Require(JsonReader& r, JsonKind kind, const std::string& field) {
 
 [[noreturn]] void UnknownMember(JsonReader& r, const std::string& parent, const std::string& key) {
   r.Peek();
-  Wrong(r.Pos(), FieldName(parent, key), "unknown member \"" + ShownUtf8(key) + "\"");
+  Wrong(r.Pos(), FieldName(parent, key), "unknown member " + QuotedUtf8(key));
 }
 
 [[noreturn]] void Missing(TextPos objectPos, const std::string& parent, std::string_view key) {
   Wrong(objectPos, FieldName(parent, key), "missing member \"" + std::string(key) + "\"");
 }
 
-// The first character of `utf8` that has no Shift-JIS form, as U+XXXX.
-std::string Unmappable(std::string_view utf8) {
-  std::size_t i = 0;
-  while (i < utf8.size()) {
-    const auto c = static_cast<unsigned char>(utf8[i]);
-    const std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    const auto ch = utf8.substr(i, n);
-    if (!ToSjis(ch)) {
-      std::uint32_t cp = n == 1 ? c : c & (0xFFu >> (n + 1));
-      for (std::size_t k = 1; k < n && k < ch.size(); ++k) {
-        cp = (cp << 6) | (static_cast<unsigned char>(ch[k]) & 0x3Fu);
-      }
-      std::string out = "U+";
-      int shift = 12;
-      while (shift < 28 && (cp >> (shift + 4)) != 0) shift += 4;
-      for (; shift >= 0; shift -= 4) {
-        out += kHexDigits[(cp >> shift) & 0xF];
-      }
-      return out;
-    }
-    i += n;
+std::uint32_t DecodeUtf8(std::string_view ch) {
+  const auto c = static_cast<unsigned char>(ch[0]);
+  const std::size_t n = ch.size();
+  std::uint32_t cp = n == 1 ? c : c & (0xFFu >> (n + 1));
+  for (std::size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(ch[k]) & 0x3Fu);
+  return cp;
+}
+
+std::size_t Utf8CharLength(std::string_view utf8, std::size_t i) {
+  std::size_t n = 1;
+  while (i + n < utf8.size() && (static_cast<unsigned char>(utf8[i + n]) & 0xC0) == 0x80) ++n;
+  return n;
+}
+
+void EncodeUtf8(std::string& out, std::uint32_t cp) {
+  if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+  } else {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
   }
-  return "?";
+  out += static_cast<char>(0x80 | (cp & 0x3F));
+}
+
+// Characters that Unicode has twice where Shift-JIS has one: each is written as the form that
+// the Shift-JIS character reads back as, on every host alike.
+struct Variant {
+  std::uint32_t given;
+  std::uint32_t shiftJis;
+};
+constexpr Variant kVariants[] = {
+    {0x301C, 0xFF5E},  // wave dash: full-width tilde
+    {0x2016, 0x2225},  // double vertical line: parallel to
+    {0x2212, 0xFF0D},  // minus sign: full-width hyphen-minus
+    {0x2014, 0x2015},  // em dash: horizontal bar
+    {0x00A2, 0xFFE0},  // cent sign: full-width cent sign
+    {0x00A3, 0xFFE1},  // pound sign: full-width pound sign
+    {0x00AC, 0xFFE2},  // not sign: full-width not sign
+};
+
+std::string WithVariants(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::size_t n = Utf8CharLength(utf8, i);
+    const std::string_view ch = utf8.substr(i, n);
+    i += n;
+    if (n > 1) {
+      const std::uint32_t cp = DecodeUtf8(ch);
+      const auto* v = std::find_if(std::begin(kVariants), std::end(kVariants),
+                                   [&](const Variant& x) { return x.given == cp; });
+      if (v != std::end(kVariants)) {
+        EncodeUtf8(out, v->shiftJis);
+        continue;
+      }
+    }
+    out += ch;
+  }
+  return out;
+}
+
+std::string CodePoint(std::uint32_t cp) {
+  std::string out = "U+";
+  int shift = 12;
+  while (shift < 28 && (cp >> (shift + 4)) != 0) shift += 4;
+  for (; shift >= 0; shift -= 4) out += kHexDigits[(cp >> shift) & 0xF];
+  return out;
+}
+
+// Why the first character of `utf8` that has no exact Shift-JIS form is refused, and what to
+// write instead.
+std::string Unmappable(std::string_view utf8) {
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::size_t n = Utf8CharLength(utf8, i);
+    const std::string_view ch = utf8.substr(i, n);
+    i += n;
+    if (ToSjis(WithVariants(ch))) continue;
+    const std::uint32_t cp = DecodeUtf8(ch);
+    std::string out = "the character " + CodePoint(cp) + " \"" + ShownUtf8(ch) +
+                      "\" has no exact Shift-JIS form; ";
+    if (cp == 0xA5) return out + "a path separator is \"\\\" (U+005C)";
+    if (cp == 0x203E) return out + "a tilde is \"~\" (U+007E)";
+    return out + "write another character, or the field's bytes as {\"hex\": \"...\"}";
+  }
+  return "a character has no exact Shift-JIS form";
 }
 
 int HexValue(char c) {
@@ -158,8 +271,8 @@ std::string TextField(JsonReader& r, const std::string& field, TextRole role) {
   std::string bytes;
   if (kind == JsonKind::String) {
     const std::string text = r.String();
-    auto sjis = ToSjis(text);
-    if (!sjis) Wrong(pos, field, "the character " + Unmappable(text) + " has no Shift-JIS form");
+    auto sjis = IsAscii(text) ? std::optional<std::string>(text) : ToSjis(WithVariants(text));
+    if (!sjis) Wrong(pos, field, Unmappable(text));
     bytes = std::move(*sjis);
   } else if (kind == JsonKind::Object) {
     r.BeginObject();
@@ -260,7 +373,10 @@ bool Output::Flush() {
   return static_cast<bool>(out_);
 }
 
-std::string DisplayText(std::string_view sjis) {
+namespace {
+
+// DisplayText of a piece that holds whole characters.
+std::string DisplayPiece(std::string_view sjis) {
   bool plain = true;
   for (const char c : sjis) plain = plain && !IsControl(static_cast<unsigned char>(c));
   if (plain) {
@@ -270,7 +386,7 @@ std::string DisplayText(std::string_view sjis) {
   std::size_t i = 0;
   while (i < sjis.size()) {
     const auto c = static_cast<unsigned char>(sjis[i]);
-    const std::size_t n = (IsLead(c) && i + 1 < sjis.size()) ? 2 : 1;
+    const std::size_t n = CharLength(sjis, i);
     if (!IsControl(c)) {
       if (const auto utf8 = ToUtf8(sjis.substr(i, n)); utf8 && !HasC1Control(*utf8)) {
         out += *utf8;
@@ -286,54 +402,123 @@ std::string DisplayText(std::string_view sjis) {
   return out;
 }
 
-std::string QuotedStart(std::string_view sjis, std::size_t chars) {
-  std::size_t i = 0;
-  for (std::size_t n = 0; n < chars && i < sjis.size(); ++n) {
-    i += (IsLead(static_cast<unsigned char>(sjis[i])) && i + 1 < sjis.size()) ? 2 : 1;
-  }
-  std::string out = "\"";
-  out += DisplayText(sjis.substr(0, i));
-  out += i < sjis.size() ? "\"..." : "\"";
+}  // namespace
+
+void ForDisplayText(std::string_view sjis, const std::function<void(std::string_view)>& piece) {
+  ForPieces(sjis, [&](std::string_view p) { piece(DisplayPiece(p)); });
+}
+
+std::string DisplayText(std::string_view sjis) {
+  if (sjis.size() <= kTextPiece) return DisplayPiece(sjis);
+  std::string out;
+  ForDisplayText(sjis, [&](std::string_view p) { out += p; });
   return out;
 }
 
-void WriteListJson(const EntryList& list, std::string_view version, Output& out) {
-  std::string& o = out.Text();
-  o += "{\n  \"format\": ";
-  AppendJsonString(o, kFormatName);
-  o += ",\n  \"version\": ";
-  AppendText(o, version);
-  o += ",\n  \"entries\": [";
-  for (std::size_t i = 0; i < list.Count(); ++i) {
-    o += i == 0 ? "\n" : ",\n";
-    o += "    {\n      \"path\": ";
-    AppendText(o, list.Get(i, pallomar::kPath));
-    o += ",\n      \"params\": ";
-    AppendOptionalText(o, list.Get(i, pallomar::kParams));
-    o += ",\n      \"folder\": ";
-    AppendOptionalText(o, list.Get(i, pallomar::kFolder));
-    o += ",\n      \"windowState\": ";
-    AppendText(o, list.Get(i, pallomar::kWindowState));
-    o += ",\n      \"runCheck\": ";
-    o += pallomar::RunCheckOn(list.Get(i, pallomar::kRunCheck)) ? "true" : "false";
-    o += "\n    }";
-    out.LineDone();
+std::size_t DisplayWidth(std::string_view utf8) {
+  std::size_t width = 0;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::size_t n = Utf8CharLength(utf8, i);
+    const std::uint32_t cp = DecodeUtf8(utf8.substr(i, n));
+    width += (cp < 0x1100 || (cp >= 0xFF61 && cp <= 0xFF9F)) ? 1 : 2;
+    i += n;
   }
-  o += list.Count() == 0 ? "]\n}\n" : "\n  ]\n}\n";
+  return width;
 }
 
-void WriteListCsv(const EntryList& list, Output& out) {
-  std::string& o = out.Text();
-  o += "number,path,params,folder,windowState,runCheck\r\n";
-  for (std::size_t i = 0; i < list.Count(); ++i) {
-    o += std::to_string(i + 1);
-    o += ',' + CsvField(DisplayText(list.Get(i, pallomar::kPath)));
-    o += ',' + CsvField(Shown(list.Get(i, pallomar::kParams)));
-    o += ',' + CsvField(Shown(list.Get(i, pallomar::kFolder)));
-    o += ',' + CsvField(DisplayText(list.Get(i, pallomar::kWindowState)));
-    o += pallomar::RunCheckOn(list.Get(i, pallomar::kRunCheck)) ? ",true\r\n" : ",false\r\n";
-    out.LineDone();
+std::string ShownStart(std::string_view sjis, std::size_t chars, bool& cut) {
+  std::size_t i = 0;
+  for (std::size_t n = 0; n < chars && i < sjis.size(); ++n) i += CharLength(sjis, i);
+  cut = i < sjis.size();
+  return DisplayText(sjis.substr(0, i));
+}
+
+std::string ShownStart(std::string_view sjis, std::size_t chars) {
+  bool cut = false;
+  std::string out = ShownStart(sjis, chars, cut);
+  if (cut) out += "...";
+  return out;
+}
+
+std::string Quoted(std::string_view sjis, std::size_t chars) {
+  bool cut = false;
+  std::string out = "\"" + ShownStart(sjis, chars, cut);
+  out += cut ? "\"..." : "\"";
+  return out;
+}
+
+std::string BoundedUtf8(std::string_view utf8, std::size_t chars) {
+  std::size_t i = 0;
+  for (std::size_t n = 0; n < chars && i < utf8.size(); ++n) i += Utf8CharLength(utf8, i);
+  std::string out = ShownUtf8(utf8.substr(0, i));
+  if (i < utf8.size()) out += "...";
+  return out;
+}
+
+std::string QuotedUtf8(std::string_view utf8, std::size_t chars) {
+  std::size_t i = 0;
+  for (std::size_t n = 0; n < chars && i < utf8.size(); ++n) i += Utf8CharLength(utf8, i);
+  return "\"" + ShownUtf8(utf8.substr(0, i)) + (i < utf8.size() ? "\"..." : "\"");
+}
+
+const char* StateWord(std::int32_t v) {
+  switch (v) {
+    case 0:
+      return "normal";
+    case 1:
+      return "maximised";
+    case 2:
+      return "minimised";
+    default:
+      return "no choice";
   }
+}
+
+void WriteJsonHead(std::string_view version, Output& out) {
+  out.Text() += "{\n  \"format\": ";
+  AppendJsonString(out.Text(), kFormatName);
+  out.Text() += ",\n  \"version\": ";
+  AppendText(out, version);
+  out.Text() += ",\n  \"entries\": [";
+}
+
+void WriteJsonRecord(const EntryList& record, bool first, Output& out) {
+  std::string& o = out.Text();
+  o += first ? "\n" : ",\n";
+  o += "    {\n      \"path\": ";
+  AppendText(out, record.Get(0, pallomar::kPath));
+  out.Text() += ",\n      \"params\": ";
+  AppendOptionalText(out, record.Get(0, pallomar::kParams));
+  out.Text() += ",\n      \"folder\": ";
+  AppendOptionalText(out, record.Get(0, pallomar::kFolder));
+  out.Text() += ",\n      \"windowState\": ";
+  AppendText(out, record.Get(0, pallomar::kWindowState));
+  out.Text() += ",\n      \"runCheck\": ";
+  out.Text() += pallomar::RunCheckOn(record.Get(0, pallomar::kRunCheck)) ? "true" : "false";
+  out.Text() += "\n    }";
+  out.LineDone();
+}
+
+void WriteJsonTail(bool anyRecord, Output& out) {
+  out.Text() += anyRecord ? "\n  ]\n}\n" : "]\n}\n";
+}
+
+void WriteCsvHead(Output& out) {
+  out.Text() += "number,path,params,folder,windowState,runCheck\r\n";
+}
+
+void WriteCsvRecord(const EntryList& record, std::size_t number, Output& out) {
+  out.Text() += std::to_string(number);
+  for (const pallomar::Field f :
+       {pallomar::kPath, pallomar::kParams, pallomar::kFolder, pallomar::kWindowState}) {
+    out.Text() += ',';
+    const std::string_view text = record.Get(0, f);
+    const bool optional = f == pallomar::kParams || f == pallomar::kFolder;
+    if (!(optional && text == kDummyMarker)) AppendCsvField(out, text);
+  }
+  out.Text() +=
+      pallomar::RunCheckOn(record.Get(0, pallomar::kRunCheck)) ? ",true\r\n" : ",false\r\n";
+  out.LineDone();
 }
 
 EntryList ReadListJson(std::istream& in) {

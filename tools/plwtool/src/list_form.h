@@ -3,6 +3,7 @@
 // beside the list.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <stdexcept>
@@ -30,13 +31,13 @@ class FormError : public std::runtime_error {
 inline constexpr std::string_view kFormatName = "pallomar-list";
 
 // Text gathered and handed to a stream in pieces of about 64 KiB, each passed through
-// `convert` first when there is one. Append whole lines, so that no piece cuts a character.
+// `convert` first when there is one. Append whole characters, so that no piece cuts one.
 class Output {
  public:
   explicit Output(std::ostream& out, std::function<std::string(std::string_view)> convert = {})
       : out_(out), convert_(std::move(convert)) {}
   std::string& Text() { return text_; }
-  // Hands the text on once there is enough of it.
+  // Hands the text on once there is enough of it; call it after every line or piece.
   void LineDone() {
     if (text_.size() >= kPiece) Flush();
   }
@@ -50,19 +51,37 @@ class Output {
   std::string text_;
 };
 
-// The JSON form of `list`; `version` is the file's version line.
-void WriteListJson(const pallomar::EntryList& list, std::string_view version, Output& out);
-// The CSV form: a header row, then one row per entry; CR LF line ends.
-void WriteListCsv(const pallomar::EntryList& list, Output& out);
+// The JSON form, written record by record: the head with the file's version line, each
+// record (the only row of `record`; `first` for the list's first), then the tail.
+void WriteJsonHead(std::string_view version, Output& out);
+void WriteJsonRecord(const pallomar::EntryList& record, bool first, Output& out);
+void WriteJsonTail(bool anyRecord, Output& out);
+// The CSV form: a header row, then one row per entry (`number` from 1); CR LF line ends.
+void WriteCsvHead(Output& out);
+void WriteCsvRecord(const pallomar::EntryList& record, std::size_t number, Output& out);
 
-// The entries of a JSON text in the form WriteListJson writes, refusing whatever the list file
+// The entries of a JSON text in the form the export writes, refusing whatever the list file
 // could not give back as it is. Raises JsonError or FormError.
 pallomar::EntryList ReadListJson(std::istream& in);
 
 // A Shift-JIS text for people: invalid bytes and control characters as \xHH.
 std::string DisplayText(std::string_view sjis);
+// The same text in pieces of whole characters, of at most about 64 KiB each, so that a huge
+// field is never held converted.
+void ForDisplayText(std::string_view sjis, const std::function<void(std::string_view)>& piece);
+// Columns on a terminal: half-width characters take one, the rest of East Asia two.
+std::size_t DisplayWidth(std::string_view utf8);
 // The start of a Shift-JIS text in double quotes for a message: at most `chars` characters,
-// and "..." after the closing quote when it was cut.
-std::string QuotedStart(std::string_view sjis, std::size_t chars = 80);
+// and "..." after the closing quote when it was cut. Every echo of a field goes through it.
+std::string Quoted(std::string_view sjis, std::size_t chars = 80);
+// The same without the quotes: "..." follows a text that was cut.
+std::string ShownStart(std::string_view sjis, std::size_t chars = 80);
+// UTF-8 the user typed as it may be shown, at most `chars` characters and "..." when cut.
+std::string BoundedUtf8(std::string_view utf8, std::size_t chars = 80);
+// The same in double quotes, for UTF-8 the user typed (names, options, JSON member names).
+std::string QuotedUtf8(std::string_view utf8, std::size_t chars = 80);
+
+// A bounded window state (-1..2) in words: "normal", "maximised", "minimised", "no choice".
+const char* StateWord(std::int32_t bounded);
 
 }  // namespace plwtool

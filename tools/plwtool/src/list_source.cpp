@@ -4,41 +4,86 @@
 #include <stdexcept>
 
 #include "entrylist/errors.h"
-#include "entrylist/file_system.h"
-#include "entrylist/list_file.h"
+#include "host.h"
 
 namespace plwtool {
 
-LoadedList LoadList(const std::string& path, const Host& host) {
-  LoadedList out;
-  if (host.fileKind(path) == FileKind::Other) {
-    out.error = "not a regular file; only list files are read";
-    return out;
-  }
+namespace {
+
+std::string Utf8Message(const pallomar::EInOutError& e) {
+  return SjisToUtf8(e.what()).value_or(e.what());
+}
+
+constexpr char kNotRegular[] = "not a regular file; only list files are read";
+constexpr char kTooLarge[] = "a line is too long to read into memory";
+
+}  // namespace
+
+ListReader::ListReader(pallomar::FileSystem& fs, bool withNotes) : fs_(fs), withNotes_(withNotes) {}
+
+ListReader::~ListReader() { Close(); }
+
+void ListReader::Close() {
+  stream_.reset();
+  if (open_) (void)fs_.Close(h_);
+  open_ = false;
+}
+
+void ListReader::Fail(const std::string& why) { throw ReadFailure(why); }
+
+template <typename F>
+auto ListReader::Guarded(F&& f) -> decltype(f()) {
   try {
-    if (pallomar::ReadListFile(path, out.list, pallomar::RealFileSystem(), &out.notes) ==
-        pallomar::ListFileReadResult::HeaderNotAccepted) {
-      out.status = LoadStatus::NotAList;
-      return out;
-    }
+    return f();
   } catch (const pallomar::EInOutError& e) {
-    out.error = SjisToUtf8(e.what()).value_or(e.what());
-    return out;
+    Fail(Utf8Message(e));
   } catch (const std::bad_alloc&) {
-    out.error = "too large to read into memory";
-    return out;
+    Fail(kTooLarge);
   } catch (const std::length_error&) {
-    out.error = "too large to read into memory";
-    return out;
+    Fail(kTooLarge);
   }
-  out.status = LoadStatus::Loaded;
-  for (const pallomar::ListNote& n : out.notes.items) {
-    if (n.kind == pallomar::ListNoteKind::NoRecords && out.list.Count() == 1) {
-      out.list.Clear();
-      out.droppedPhantom = true;
-    }
+}
+
+LoadStatus ListReader::Open(const std::string& path) {
+  Close();
+  if (const int e = fs_.OpenRead(path, h_)) {
+    error_ = fs_.IsFolder(path) ? kNotRegular : Utf8Message(pallomar::EInOutError(e));
+    return LoadStatus::Failed;
   }
-  return out;
+  open_ = true;
+  // Asked of the open file: its name may have been swapped for a pipe since.
+  if (!fs_.IsRegular(h_)) {
+    error_ = kNotRegular;
+    Close();
+    return LoadStatus::Failed;
+  }
+  stream_ = std::make_unique<pallomar::ListRecordStream>(fs_, h_, withNotes_ ? &notes_ : nullptr);
+  try {
+    const auto result = Guarded([&] { return stream_->Start(); });
+    version_ = stream_->FirstLine();
+    if (result == pallomar::ListFileReadResult::HeaderNotAccepted) return LoadStatus::NotAList;
+  } catch (const ReadFailure& e) {
+    error_ = e.what();
+    Close();
+    return LoadStatus::Failed;
+  }
+  droppedPhantom_ = stream_->NothingAfterVersion();
+  return LoadStatus::Loaded;
+}
+
+bool ListReader::Next() {
+  if (droppedPhantom_) {
+    notes_.items.clear();
+    return false;
+  }
+  return Guarded([&] { return stream_->Next(); });
+}
+
+void ListReader::ReadAgain(std::uint64_t offset, std::size_t entry) {
+  Guarded([&] {
+    stream_->SeekRecord(offset, entry);
+    if (!stream_->Next()) throw ReadFailure("the file changed while it was read");
+  });
 }
 
 }  // namespace plwtool

@@ -3,12 +3,17 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <fstream>
+#include <initializer_list>
 #include <istream>
+#include <optional>
 #include <ostream>
+#include <streambuf>
+#include <unordered_map>
+#include <utility>
 
 #include "check.h"
 #include "entrylist/errors.h"
+#include "entrylist/file_system.h"
 #include "entrylist/list_file.h"
 #include "entrylist/model.h"
 #include "list_form.h"
@@ -31,6 +36,7 @@ struct Io {
   std::ostream& out;
   std::ostream& err;
   const Host& host;
+  pallomar::FileSystem& fs;
 
   // A message line on standard error, in the terminal's encoding.
   void Error(const std::string& utf8) const { err << host.toTerminal("plwtool: " + utf8 + "\n"); }
@@ -39,95 +45,133 @@ struct Io {
     err << host.toTerminal(kUsage);
     return kExitUsage;
   }
-  // Anything the user typed, as it may be echoed.
-  std::string Name(const std::string& text) const { return ShownUtf8(host.nameToUtf8(text)); }
+  // Anything the user typed, as it may be echoed: control bytes escaped, length bounded.
+  std::string Name(const std::string& text) const {
+    return BoundedUtf8(host.nameToUtf8(text), kEchoChars);
+  }
+  static constexpr std::size_t kEchoChars = 1024;
 };
 
-// Columns on a terminal: half-width characters take one, the rest of East Asia two.
-std::size_t DisplayWidth(std::string_view utf8) {
-  std::size_t width = 0;
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto c = static_cast<unsigned char>(utf8[i]);
-    const std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    std::uint32_t cp = n == 1 ? c : c & (0xFFu >> (n + 1));
-    for (std::size_t k = 1; k < n && i + k < utf8.size(); ++k) {
-      cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
+// The arguments after the command: options (with the value of those that take one) and the
+// rest. "--" ends the options; "-" alone is not one (standard input).
+struct Args {
+  std::vector<std::pair<std::string, std::string>> options;
+  std::vector<std::string> operands;
+};
+
+// Refuses an option that is not in `known` (those ending in '=' take a value) before anything
+// is opened. nullopt: the arguments are fine; else the usage status, said.
+std::optional<int> Split(const Io& io, const std::vector<std::string>& args,
+                         std::initializer_list<std::string_view> known, Args& out) {
+  const std::string& command = args[0];
+  bool optionsEnded = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (optionsEnded || a.size() < 2 || a[0] != '-') {
+      out.operands.push_back(a);
+      continue;
     }
-    width += (cp < 0x1100 || (cp >= 0xFF61 && cp <= 0xFF9F)) ? 1 : 2;
-    i += n;
+    if (a == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    const auto eq = a.find('=');
+    const std::string name = a.substr(0, eq);
+    bool found = false;
+    for (const std::string_view k : known) {
+      const bool takesValue = k.ends_with('=');
+      if (name != k.substr(0, k.size() - (takesValue ? 1 : 0))) continue;
+      found = true;
+      if (!takesValue && eq != std::string::npos) found = false;
+      if (!found) break;
+      std::string value;
+      if (takesValue) {
+        if (eq != std::string::npos) {
+          value = a.substr(eq + 1);
+        } else if (i + 1 < args.size()) {
+          value = args[++i];
+        } else {
+          return io.Usage(command + ": " + name + " needs a value");
+        }
+      }
+      out.options.emplace_back(name, std::move(value));
+      break;
+    }
+    if (!found) return io.Usage(command + ": unknown option " + QuotedUtf8(io.Name(a)));
   }
+  return std::nullopt;
+}
+
+const std::string& Utf8Word(std::string_view sjis) {
+  static std::unordered_map<std::string, std::string> words;
+  auto [it, added] = words.try_emplace(std::string(sjis));
+  if (added) it->second = SjisToUtf8(sjis).value_or(std::string(sjis));
+  return it->second;
+}
+
+// A cell of the table: the tool's own text, or a list's field shown in pieces.
+struct Cell {
+  std::string text;
+  std::string_view field;
+  bool isField = false;
+};
+
+constexpr std::size_t kColumns = 6;
+using Row = std::array<Cell, kColumns>;
+
+Cell FieldCell(std::string_view sjis) { return {{}, sjis, true}; }
+Cell TextCell(std::string text) { return {std::move(text), {}, false}; }
+
+// The window-state code in the editor's words when it is one of the three.
+Cell StateCell(std::string_view code) {
+  for (const std::int32_t state : {0, 1, 2}) {
+    if (code == std::to_string(state)) return TextCell(Utf8Word(pallomar::WindowWord(state)));
+  }
+  return FieldCell(code);
+}
+
+Row Cells(const pallomar::EntryList& record, std::size_t number) {
+  const auto optional = [&](pallomar::Field f) {
+    const auto v = record.Get(0, f);
+    return v == pallomar::kDummyMarker ? Cell{} : FieldCell(v);
+  };
+  return {TextCell(std::to_string(number)),
+          FieldCell(record.Get(0, pallomar::kPath)),
+          optional(pallomar::kParams),
+          optional(pallomar::kFolder),
+          StateCell(record.Get(0, pallomar::kWindowState)),
+          TextCell(Utf8Word(
+              pallomar::RunCheckWord(pallomar::RunCheckOn(record.Get(0, pallomar::kRunCheck)))))};
+}
+
+std::size_t Width(const Cell& c) {
+  if (!c.isField) return DisplayWidth(c.text);
+  std::size_t width = 0;
+  ForDisplayText(c.field, [&](std::string_view piece) { width += DisplayWidth(piece); });
   return width;
 }
 
-std::string StateWord(std::string_view code) {
-  if (code == "0") return "通常";
-  if (code == "1") return "最大化";
-  if (code == "2") return "最小化";
-  return DisplayText(code);
-}
-
-constexpr std::size_t kColumns = 6;
-using Row = std::array<std::string, kColumns>;
-
-Row Cells(const pallomar::EntryList& list, std::size_t i) {
-  const auto optional = [&](pallomar::Field f) {
-    const auto v = list.Get(i, f);
-    return v == pallomar::kDummyMarker ? std::string() : DisplayText(v);
-  };
-  return {std::to_string(i + 1),
-          DisplayText(list.Get(i, pallomar::kPath)),
-          optional(pallomar::kParams),
-          optional(pallomar::kFolder),
-          StateWord(list.Get(i, pallomar::kWindowState)),
-          pallomar::RunCheckOn(list.Get(i, pallomar::kRunCheck)) ? "する" : "しない"};
-}
-
-// The table row by row: one pass for the column widths, one to write, so that only one row
-// is ever formatted at a time.
-void WriteTable(const pallomar::EntryList& list, Output& out) {
-  const Row headings = {"番号",         "実行するファイル", "実行パラメータ",
-                        "作業フォルダ", "ウィンドウサイズ", "実行中チェック"};
-  std::array<std::size_t, kColumns> widths{};
-  const auto measure = [&](const Row& row) {
-    for (std::size_t k = 0; k < kColumns; ++k) {
-      widths[k] = std::max(widths[k], DisplayWidth(row[k]));
-    }
-  };
-  measure(headings);
-  for (std::size_t i = 0; i < list.Count(); ++i) measure(Cells(list, i));
-
-  const auto write = [&](const Row& row, bool numbered) {
-    std::string& line = out.Text();
-    const std::size_t start = line.size();
-    for (std::size_t k = 0; k < kColumns; ++k) {
-      const std::string& cell = row[k];
-      const std::string pad(widths[k] - DisplayWidth(cell), ' ');
-      if (k > 0) line += "  ";
-      // Numbers line up on the right, texts on the left.
-      if (k == 0 && numbered) {
-        line += pad + cell;
-      } else {
-        line += cell + pad;
-      }
-    }
-    while (line.size() > start && line.back() == ' ') line.pop_back();
-    line += '\n';
+void WriteCell(const Cell& c, Output& out) {
+  if (!c.isField) {
+    out.Text() += c.text;
+    return;
+  }
+  ForDisplayText(c.field, [&](std::string_view piece) {
+    out.Text() += piece;
     out.LineDone();
-  };
-  write(headings, false);
-  for (std::size_t i = 0; i < list.Count(); ++i) write(Cells(list, i), true);
+  });
 }
 
-// Loads `file`; on failure says why and returns false.
-bool Load(const Io& io, const std::string& command, const std::string& file, LoadedList& out) {
-  out = LoadList(file, io.host);
-  if (out.status == LoadStatus::Failed) {
-    io.Error(command + ": " + io.Name(file) + ": " + out.error);
+// Opens `file`; on failure says why and returns false.
+bool Open(const Io& io, const std::string& command, const std::string& file, ListReader& list) {
+  const LoadStatus status = list.Open(file);
+  if (status == LoadStatus::Failed) {
+    io.Error(command + ": " + io.Name(file) + ": " + list.Error());
     return false;
   }
-  if (out.status == LoadStatus::NotAList) {
+  if (status == LoadStatus::NotAList) {
     io.Error(command + ": " + io.Name(file) + ": not a list file (its first line " +
-             QuotedStart(out.notes.firstLine) + " is not 100, 101 or 102)");
+             Quoted(list.Version()) + " is not 100, 101 or 102)");
     return false;
   }
   return true;
@@ -141,78 +185,171 @@ bool Delivered(const Io& io, const std::string& command, Output& out) {
 }
 
 int Show(const Io& io, const std::vector<std::string>& args) {
-  if (args.size() < 2) return io.Usage("show: missing FILE");
-  if (args.size() > 2) return io.Usage("show: unexpected argument \"" + io.Name(args[2]) + "\"");
-  LoadedList list;
-  if (!Load(io, "show", args[1], list)) return kExitFailed;
+  Args a;
+  if (const auto bad = Split(io, args, {}, a)) return *bad;
+  if (a.operands.empty()) return io.Usage("show: missing FILE");
+  if (a.operands.size() > 1) {
+    return io.Usage("show: unexpected argument " + QuotedUtf8(io.Name(a.operands[1])));
+  }
+  const std::string& file = a.operands[0];
+  const Row headings = {
+      TextCell("番号"),         TextCell("実行するファイル"), TextCell("実行パラメータ"),
+      TextCell("作業フォルダ"), TextCell("ウィンドウサイズ"), TextCell("実行中チェック")};
+  // The table row by row: one reading for the column widths, one to write, so that only one
+  // record is ever held.
+  std::array<std::size_t, kColumns> widths{};
+  const auto measure = [&](const Row& row) {
+    for (std::size_t k = 0; k < kColumns; ++k) widths[k] = std::max(widths[k], Width(row[k]));
+  };
+  measure(headings);
   Output out(io.out, io.host.toTerminal);
-  WriteTable(list.list, out);
+  try {
+    {
+      ListReader list(io.fs, false);
+      if (!Open(io, "show", file, list)) return kExitFailed;
+      while (list.Next()) measure(Cells(list.Record(), list.Entry() + 1));
+    }
+    const auto write = [&](const Row& row, bool numbered) {
+      for (std::size_t k = 0; k < kColumns; ++k) {
+        const std::size_t pad = widths[k] - Width(row[k]);
+        // A column as wide as a huge field is padded in pieces too.
+        const auto padding = [&] {
+          for (std::size_t left = pad; left > 0;) {
+            const std::size_t n = std::min<std::size_t>(left, 64 * 1024);
+            out.Text().append(n, ' ');
+            out.LineDone();
+            left -= n;
+          }
+        };
+        if (k > 0) out.Text() += "  ";
+        // Numbers line up on the right, texts on the left; the last column needs no padding.
+        if (k == 0 && numbered) padding();
+        WriteCell(row[k], out);
+        if (!(k == 0 && numbered) && k + 1 < kColumns) padding();
+      }
+      out.Text() += '\n';
+      out.LineDone();
+    };
+    ListReader list(io.fs, false);
+    if (!Open(io, "show", file, list)) return kExitFailed;
+    write(headings, false);
+    while (list.Next()) write(Cells(list.Record(), list.Entry() + 1), true);
+  } catch (const ReadFailure& e) {
+    (void)out.Flush();
+    io.Error("show: " + io.Name(file) + ": " + e.what());
+    return kExitFailed;
+  }
   return Delivered(io, "show", out) ? kExitOk : kExitFailed;
 }
 
 int Export(const Io& io, const std::vector<std::string>& args) {
+  Args a;
+  if (const auto bad = Split(io, args, {"--format="}, a)) return *bad;
   std::string format = "json";
-  std::vector<std::string> files;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--format" || a.rfind("--format=", 0) == 0) {
-      if (a == "--format") {
-        if (i + 1 == args.size()) return io.Usage("export: --format needs json or csv");
-        format = args[++i];
-      } else {
-        format = a.substr(9);
-      }
-      if (format != "json" && format != "csv") {
-        return io.Usage("export: unknown format \"" + io.Name(format) + "\" (json or csv)");
-      }
-    } else if (a.size() > 1 && a[0] == '-') {
-      return io.Usage("export: unknown option \"" + io.Name(a) + "\"");
-    } else {
-      files.push_back(a);
+  for (const auto& [name, value] : a.options) {
+    format = value;
+    if (format != "json" && format != "csv") {
+      return io.Usage("export: unknown format " + QuotedUtf8(io.Name(format)) + " (json or csv)");
     }
   }
-  if (files.empty()) return io.Usage("export: missing FILE");
-  if (files.size() > 1) {
-    return io.Usage("export: unexpected argument \"" + io.Name(files[1]) + "\"");
+  if (a.operands.empty()) return io.Usage("export: missing FILE");
+  if (a.operands.size() > 1) {
+    return io.Usage("export: unexpected argument " + QuotedUtf8(io.Name(a.operands[1])));
   }
-  LoadedList list;
-  if (!Load(io, "export", files[0], list)) return kExitFailed;
+  const std::string& file = a.operands[0];
+  ListReader list(io.fs, false);
+  if (!Open(io, "export", file, list)) return kExitFailed;
   // Both forms are UTF-8 whatever the terminal uses: they are meant for files and programs.
   Output out(io.out);
-  if (format == "csv") {
-    WriteListCsv(list.list, out);
-  } else {
-    WriteListJson(list.list, list.Version(), out);
+  try {
+    bool any = false;
+    if (format == "csv") {
+      WriteCsvHead(out);
+      while (list.Next()) WriteCsvRecord(list.Record(), list.Entry() + 1, out);
+    } else {
+      WriteJsonHead(list.Version(), out);
+      for (; list.Next(); any = true) WriteJsonRecord(list.Record(), !any, out);
+      WriteJsonTail(any, out);
+    }
+  } catch (const ReadFailure& e) {
+    (void)out.Flush();
+    io.Error("export: " + io.Name(file) + ": " + e.what());
+    return kExitFailed;
   }
   return Delivered(io, "export", out) ? kExitOk : kExitFailed;
 }
 
-int Import(const Io& io, const std::vector<std::string>& args) {
-  if (args.size() < 3)
-    return io.Usage(args.size() < 2 ? "import: missing JSON and OUT.plw"
-                                    : "import: missing OUT.plw");
-  if (args.size() > 3) {
-    return io.Usage("import: unexpected argument \"" + io.Name(args[3]) + "\"");
+// A file of the file system as a stream, for the JSON reader; a failed read marks it bad.
+class FileInput : public std::streambuf {
+ public:
+  FileInput(pallomar::FileSystem& fs, pallomar::FileHandle h) : fs_(fs), h_(h) {}
+
+ protected:
+  int_type underflow() override {
+    std::size_t got = 0;
+    if (fs_.Read(h_, buf_, sizeof buf_, got) != 0) throw std::ios_base::failure("read failed");
+    if (got == 0) return traits_type::eof();
+    setg(buf_, buf_, buf_ + got);
+    return traits_type::to_int_type(buf_[0]);
   }
-  const std::string& source = args[1];
-  const std::string& target = args[2];
-  const std::string sourceName = source == "-" ? "(standard input)" : io.Name(source);
-  std::ifstream file;
-  if (source != "-") {
-    if (io.host.fileKind(source) == FileKind::Other) {
+
+ private:
+  pallomar::FileSystem& fs_;
+  pallomar::FileHandle h_;
+  char buf_[64 * 1024];
+};
+
+int Import(const Io& io, const std::vector<std::string>& args) {
+  Args a;
+  if (const auto bad = Split(io, args, {}, a)) return *bad;
+  if (a.operands.size() < 2)
+    return io.Usage(a.operands.empty() ? "import: missing JSON and OUT.plw"
+                                       : "import: missing OUT.plw");
+  if (a.operands.size() > 2) {
+    return io.Usage("import: unexpected argument " + QuotedUtf8(io.Name(a.operands[2])));
+  }
+  const std::string& source = a.operands[0];
+  const std::string& target = a.operands[1];
+  const bool standardInput = source == "-";
+  const std::string sourceName = standardInput ? "(standard input)" : io.Name(source);
+  pallomar::FileHandle h{};
+  bool opened = false;
+  struct Closer {
+    pallomar::FileSystem& fs;
+    pallomar::FileHandle& h;
+    bool& opened;
+    ~Closer() {
+      if (opened) (void)fs.Close(h);
+    }
+  } closer{io.fs, h, opened};
+  if (!standardInput) {
+    // Opened first, then asked what it is: the name may be swapped for a pipe in between.
+    const int e = io.fs.OpenRead(source, h);
+    if (e == 0) opened = true;
+    if (e == 0 ? !io.fs.IsRegular(h) : io.fs.IsFolder(source)) {
       io.Error("import: " + sourceName + ": not a regular file; only JSON files are read");
       return kExitFailed;
     }
-    file.open(source, std::ios::binary);
-    if (!file) {
-      io.Error("import: " + sourceName + ": cannot be read");
+    if (e != 0) {
+      io.Error("import: " + sourceName + ": cannot be read: " +
+               SjisToUtf8(pallomar::EInOutError(e).what()).value_or("error " + std::to_string(e)));
       return kExitFailed;
     }
   }
+  FileInput fileInput(io.fs, h);
+  std::istream file(&fileInput);
+  std::istream& input = standardInput ? io.in : file;
+  const auto unreadable = [&] {
+    return standardInput ? io.host.inputFailed && io.host.inputFailed() : input.bad();
+  };
   pallomar::EntryList list;
   try {
-    list = ReadListJson(source == "-" ? io.in : file);
+    list = ReadListJson(input);
   } catch (const JsonError& e) {
+    if (unreadable()) {
+      io.Error("import: " + sourceName + ": could not be read");
+      return kExitFailed;
+    }
     io.Error("import: " + sourceName + ":" + std::to_string(e.Pos().line) + ":" +
              std::to_string(e.Pos().column) + ": " + e.what());
     return kExitFailed;
@@ -222,7 +359,7 @@ int Import(const Io& io, const std::vector<std::string>& args) {
     return kExitFailed;
   }
   try {
-    pallomar::WriteListFile(target, list);
+    pallomar::WriteListFile(target, list, io.fs);
   } catch (const pallomar::EInOutError& e) {
     io.Error("import: " + io.Name(target) + ": " + SjisToUtf8(e.what()).value_or(e.what()));
     return kExitFailed;
@@ -235,26 +372,30 @@ int Import(const Io& io, const std::vector<std::string>& args) {
 }
 
 int Check(const Io& io, const std::vector<std::string>& args) {
-  if (args.size() < 2) return io.Usage("check: missing FILE");
+  Args a;
+  if (const auto bad = Split(io, args, {}, a)) return *bad;
+  if (a.operands.empty()) return io.Usage("check: missing FILE");
   bool findings = false;
   bool unreadable = false;
   bool anyLoaded = false;
   Output out(io.out, io.host.toTerminal);
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string name = io.Name(args[i]);
+  for (const std::string& file : a.operands) {
+    const std::string name = io.Name(file);
     // One file's failure, whatever it is, is that file's: the others are still checked.
     try {
-      const LoadedList list = LoadList(args[i], io.host);
-      if (list.status == LoadStatus::Failed) {
-        io.Error("check: " + name + ": " + list.error);
+      ListReader list(io.fs, true);
+      const LoadStatus status = list.Open(file);
+      if (status == LoadStatus::Failed) {
+        io.Error("check: " + name + ": " + list.Error());
         unreadable = true;
         continue;
       }
-      anyLoaded = anyLoaded || list.status == LoadStatus::Loaded;
-      const std::size_t found = ReportFindings(list, io.host, [&](const Finding& f) {
-        out.Text() += name + ": " + FindingText(f) + "\n";
-        out.LineDone();
-      });
+      anyLoaded = anyLoaded || status == LoadStatus::Loaded;
+      const std::size_t found =
+          ReportFindings(list, status, file, io.host, io.fs, [&](const Finding& f) {
+            out.Text() += name + ": " + FindingText(f) + "\n";
+            out.LineDone();
+          });
       if (found == 0) out.Text() += name + ": no findings\n";
       findings = findings || found != 0;
     } catch (const std::exception& e) {
@@ -275,13 +416,17 @@ int Check(const Io& io, const std::vector<std::string>& args) {
 }  // namespace
 
 int RunPlwtool(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-               std::ostream& err, const Host& host) {
-  const Io io{in, out, err, host};
+               std::ostream& err, const Host& host, pallomar::FileSystem& fs) {
+  const Io io{in, out, err, host, fs};
   try {
     if (args.empty()) return io.Usage("missing command");
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
-      out << host.toTerminal(kUsage);
+      out << host.toTerminal(kUsage) << std::flush;
+      if (!out) {
+        io.Error("the help text could not be written");
+        return kExitFailed;
+      }
       return kExitOk;
     }
     if (command == "show") return Show(io, args);
@@ -290,13 +435,13 @@ int RunPlwtool(const std::vector<std::string>& args, std::istream& in, std::ostr
     if (command == "check") return Check(io, args);
     if (command == "run") {
       return RunCommand(
-          {out, host, [&](const std::string& m) { io.Error(m); },
+          {out, host, fs, [&](const std::string& m) { io.Error(m); },
            [&](const std::string& m) { return io.Usage(m); },
            [&](const std::string& t) { return io.Name(t); },
-           [&](const std::string& f, LoadedList& l) { return Load(io, "run", f, l); }},
+           [&](const std::string& f, ListReader& l) { return Open(io, "run", f, l); }},
           args);
     }
-    return io.Usage("unknown command \"" + io.Name(command) + "\"");
+    return io.Usage("unknown command " + QuotedUtf8(io.Name(command)));
   } catch (const std::exception& e) {
     io.Error(std::string("unexpected failure: ") + e.what());
     return kExitFailed;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "entrylist/file_system.h"
 #include "host.h"
 
 namespace plwtool {
@@ -14,8 +15,10 @@ inline constexpr int kExitFailed = 1;  // the command could not do its work; che
 inline constexpr int kExitUsage = 2;   // bad command line; check: a file could not be read
 
 // Runs the command in `args` (without the program name). Listings and exports go to `out`,
-// messages to `err`; `in` is the JSON for "import -". Exceptions never leave it.
+// messages to `err`; `in` is the JSON for "import -"; every file is reached through `fs`.
+// Exceptions never leave it.
 int RunPlwtool(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-               std::ostream& err, const Host& host = CurrentHost());
+               std::ostream& err, const Host& host = CurrentHost(),
+               pallomar::FileSystem& fs = pallomar::RealFileSystem());
 
 }  // namespace plwtool

@@ -15,17 +15,10 @@ namespace plwtool {
 
 namespace {
 
-using pallomar::kDummyMarker;
+// Paths in the plan are cut only where no Windows path reaches.
+constexpr std::size_t kShownPathChars = 260;
 
-std::string Quoted(std::string_view sjis) {
-  std::string out = "\"";
-  out += DisplayText(sjis);
-  out += '"';
-  return out;
-}
-
-// Parameters and folder lines may say "none" either way.
-bool Given(std::string_view field) { return !field.empty() && field != kDummyMarker; }
+bool Given(std::string_view field) { return !pallomar::IsNoneText(field); }
 
 struct WindowChoice {
   ShowState show = ShowState::Normal;
@@ -56,18 +49,15 @@ WindowChoice ChooseWindow(std::string_view text) {
 }
 
 struct FolderChoice {
-  std::string folder;  // empty: the current folder
+  std::string_view folder;  // empty: the current folder
   std::string words;
 };
 
 FolderChoice ChooseFolder(std::string_view path, std::string_view folder) {
-  if (Given(folder)) return {std::string(folder), "folder " + DisplayText(folder)};
-  std::string own = pallomar::FolderOf(path);
-  if (!own.empty()) {
-    std::string words = "its own folder " + DisplayText(own);
-    return {std::move(own), std::move(words)};
-  }
-  return {"", "current folder"};
+  if (Given(folder)) return {folder, "folder " + ShownStart(folder, kShownPathChars)};
+  const std::string_view own = path.substr(0, pallomar::FolderLength(path));
+  if (!own.empty()) return {own, "its own folder " + ShownStart(own, kShownPathChars)};
+  return {{}, "current folder"};
 }
 
 // The path, quoted when a space or tab would split it, then the parameters as stored.
@@ -88,8 +78,11 @@ class Runner {
   Runner(const Host& host, bool dryRun, bool wait)
       : host_(host), launcher_(host.launcher.get()), dryRun_(dryRun), wait_(wait) {}
 
-  EntryResult Entry(const pallomar::EntryList& list, std::size_t row) const {
-    const std::string head = "entry " + std::to_string(row + 1) + ": ";
+  // `record` holds the entry (from 0) as its one row.
+  EntryResult Entry(const pallomar::EntryList& record, std::size_t entry) const {
+    const std::size_t row = 0;
+    const pallomar::EntryList& list = record;
+    const std::string head = "entry " + std::to_string(entry + 1) + ": ";
     const std::string_view path = list.Get(row, pallomar::kPath);
     const std::string_view params = list.Get(row, pallomar::kParams);
     const std::string skip = dryRun_ ? "would skip: " : "skipped: ";
@@ -107,28 +100,28 @@ class Runner {
       }
     }
 
-    const std::string extension = pallomar::FileExtension(path);
+    const bool throughShell = !pallomar::IsProgramExtension(pallomar::FileExtension(path));
     const WindowChoice window = ChooseWindow(list.Get(row, pallomar::kWindowState));
-    FolderChoice folder = ChooseFolder(path, list.Get(row, pallomar::kFolder));
+    const FolderChoice folder = ChooseFolder(path, list.Get(row, pallomar::kFolder));
+
+    std::string what = Quoted(path, kShownPathChars);
+    if (Given(params)) what += " " + ShownStart(params, kShownPathChars);
+    if (throughShell) what += " through the shell";
+    std::string details = window.words + ", " + folder.words;
+    if (runCheck && launcher_ == nullptr) details += ", running check not made";
+
+    if (dryRun_) return {head + "would start " + what + " (" + details + ")\n"};
     StartRequest request;
-    request.throughShell = extension != ".exe" && extension != ".com";
+    request.throughShell = throughShell;
     request.file = std::string(path);
     if (request.throughShell) {
       if (Given(params)) request.params = std::string(params);
     } else {
       request.commandLine = CommandLine(path, params);
     }
-    request.folder = std::move(folder.folder);
+    request.folder = std::string(folder.folder);
     request.show = window.show;
     request.idleWaitMs = wait_ ? kIdleWaitMs : 0;
-
-    std::string what = Quoted(path);
-    if (Given(params)) what += " " + DisplayText(params);
-    if (request.throughShell) what += " through the shell";
-    std::string details = window.words + ", " + folder.words;
-    if (runCheck && launcher_ == nullptr) details += ", running check not made";
-
-    if (dryRun_) return {head + "would start " + what + " (" + details + ")\n"};
     const StartOutcome outcome = launcher_->Start(request);
     if (!outcome.started) {
       // The system's message is in the ANSI code page, as a file name on the command line is.
@@ -152,37 +145,47 @@ int RunCommand(const RunIo& io, const std::vector<std::string>& args) {
   bool dryRun = false;
   bool wait = true;
   std::vector<std::string> files;
+  bool optionsEnded = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--dry-run") {
+    if (optionsEnded) {
+      files.push_back(a);
+    } else if (a == "--") {
+      optionsEnded = true;
+    } else if (a == "--dry-run") {
       dryRun = true;
     } else if (a == "--no-wait") {
       wait = false;
     } else if (a.size() > 1 && a[0] == '-') {
-      return io.usage("run: unknown option \"" + io.name(a) + "\"");
+      return io.usage("run: unknown option " + QuotedUtf8(io.name(a)));
     } else {
       files.push_back(a);
     }
   }
   if (files.empty()) return io.usage("run: missing FILE");
   if (files.size() > 1) {
-    return io.usage("run: unexpected argument \"" + io.name(files[1]) + "\"");
+    return io.usage("run: unexpected argument " + QuotedUtf8(io.name(files[1])));
   }
   Launcher* launcher = io.host.launcher.get();
   if (!dryRun && launcher == nullptr) {
     io.error("run: starting Windows programs needs Windows or Wine; --dry-run shows the plan");
     return kExitUsage;
   }
-  LoadedList list;
-  if (!io.load(files[0], list)) return kExitUsage;
+  ListReader list(io.fs, false);
+  if (!io.open(files[0], list)) return kExitUsage;
 
   const Runner runner(io.host, dryRun, wait);
   bool failed = false;
-  for (std::size_t row = 0; row < list.list.Count(); ++row) {
-    const EntryResult result = runner.Entry(list.list, row);
-    failed = failed || result.failed;
-    // Each line as soon as its entry is done: a program that hangs shows where.
-    io.out << io.host.toTerminal(result.line) << std::flush;
+  try {
+    while (list.Next()) {
+      const EntryResult result = runner.Entry(list.Record(), list.Entry());
+      failed = failed || result.failed;
+      // Each line as soon as its entry is done: a program that hangs shows where.
+      io.out << io.host.toTerminal(result.line) << std::flush;
+    }
+  } catch (const ReadFailure& e) {
+    io.error("run: " + io.name(files[0]) + ": " + e.what());
+    return kExitUsage;
   }
   if (!io.out) {
     io.error("run: the output could not be written");

@@ -13,16 +13,17 @@ namespace plwtool {
 
 inline constexpr unsigned kIdleWaitMs = 2000;
 
-// What `run` borrows from the rest of the tool: its output, messages and list loading.
+// What `run` borrows from the rest of the tool: its output, messages and list opening.
 struct RunIo {
   std::ostream& out;
   const Host& host;
+  pallomar::FileSystem& fs;
   std::function<void(const std::string& utf8)> error;
   std::function<int(const std::string& utf8)> usage;
   // Anything the user typed, shown as it may be echoed (control bytes escaped).
   std::function<std::string(const std::string& typed)> name;
-  // Loads the list; on failure it has said why and returns false.
-  std::function<bool(const std::string& file, LoadedList& list)> load;
+  // Opens the list; on failure it has said why and returns false.
+  std::function<bool(const std::string& file, ListReader& list)> open;
 };
 
 // `args` as given to the tool, "run" first.

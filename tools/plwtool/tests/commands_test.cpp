@@ -1,6 +1,7 @@
 // The commands as a user runs them: what they print, what they write, and their status.
 #include <gtest/gtest.h>
 
+#include "memory_file_system.h"
 #include "tool_test_util.h"
 
 #ifdef _WIN32
@@ -297,7 +298,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadJson{
             "NoShiftJisForm",
             kHead + "{\"path\":\"a\xF0\x9F\x98\x80\",\"windowState\":\"0\",\"runCheck\":true}]}",
-            "1:46: entries[0].path: the character U+1F600 has no Shift-JIS form"},
+            "1:46: entries[0].path: the character U+1F600 \"\xF0\x9F\x98\x80\" has no exact "
+            "Shift-JIS "
+            "form"},
         BadJson{"OddHex", kHead + R"({"path":{"hex":"123"},"windowState":"0","runCheck":true}]})",
                 "1:53: entries[0].path.hex: odd number"},
         BadJson{"NotHex", kHead + R"({"path":{"hex":"zz"},"windowState":"0","runCheck":true}]})",
@@ -458,15 +461,17 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& tc) { return std::string(tc.param.name); });
 
 TEST(Check, LooksForPathsWhereTheHostCanSeeThem) {
-  TempFolder dir;
-  const auto file =
-      dir.Write("l.plw", "102\r\n" + Record("c:\\here.exe", "", "c:\\gone", "0", "True") +
-                             Record("c:\\gone.exe", "", "c:\\dir", "0", "True") +
-                             Record("notepad.exe", "", "", "0", "True"));
-  const auto r = RunTool({"check", file}, FakeHost(true, {"c:\\here.exe"}, {"c:\\dir"}));
+  pallomar::testing::MemoryFileSystem fs;
+  fs.Put("l.plw", "102\r\n" + Record("c:\\here.exe", "", "c:\\gone", "0", "True") +
+                      Record("c:\\gone.exe", "", "c:\\dir", "0", "True") +
+                      Record("notepad.exe", "", "", "0", "True"));
+  fs.Put("c:\\here.exe", "");
+  fs.AddFolder("c:\\dir");
+  const auto r = RunTool({"check", "l.plw"}, FakeHost(true), "", fs);
   EXPECT_EQ(r.status, kExitFailed);
-  EXPECT_EQ(r.out, file + ": entry 1: working folder: \"c:\\gone\" does not exist\n" + file +
-                       ": entry 2: file to run: \"c:\\gone.exe\" does not exist\n");
+  EXPECT_EQ(r.out,
+            "l.plw: entry 1: working folder: \"c:\\gone\" does not exist\n"
+            "l.plw: entry 2: file to run: \"c:\\gone.exe\" does not exist\n");
 }
 
 TEST(Check, AnUnreadableFileGivesStatusTwoAndTheOthersAreStillChecked) {

@@ -6,6 +6,7 @@
 #include <streambuf>
 #include <thread>
 
+#include "memory_file_system.h"
 #include "tool_test_util.h"
 
 #ifndef _WIN32
@@ -266,23 +267,26 @@ INSTANTIATE_TEST_SUITE_P(
                       FullOutput{"RunDryRun", {"run", "--dry-run"}, kExitFailed}),
     [](const auto& tc) { return std::string(tc.param.name); });
 
+// Memory running out while one file's paths are looked for.
+class ExhaustedOn : public pallomar::testing::MemoryFileSystem {
+ public:
+  bool IsFile(const std::string& path) override {
+    if (path == "c:\\boom.exe") throw std::bad_alloc();
+    return MemoryFileSystem::IsFile(path);
+  }
+};
+
 TEST(CheckOfManyFiles, OneFilesFailureIsThatFilesAndTheRestAreChecked) {
-  TempFolder dir;
-  const auto a = dir.Write("a.plw", kList);
-  const auto bad = dir.Write("bad.plw", "102\r\nc:\\boom.exe\r\n\r\n\r\n0\r\nTrue\r\n");
-  const auto b = dir.Write("b.plw", kList);
-  Host host = FakeHost(true, {"c:\\a.exe"});
-  const auto probe = host.probe;
-  // Memory running out while one file is checked.
-  host.probe = [probe](const std::string& p) {
-    if (p == "c:\\boom.exe") throw std::bad_alloc();
-    return probe(p);
-  };
-  const auto r = RunTool({"check", a, bad, b}, host);
+  ExhaustedOn fs;
+  fs.Put("a.plw", kList);
+  fs.Put("bad.plw", "102\r\nc:\\boom.exe\r\n\r\n\r\n0\r\nTrue\r\n");
+  fs.Put("b.plw", kList);
+  fs.Put("c:\\a.exe", "");
+  const auto r = RunTool({"check", "a.plw", "bad.plw", "b.plw"}, FakeHost(true), "", fs);
   EXPECT_EQ(r.status, kExitUsage);
-  EXPECT_NE(r.err.find("check: " + bad + ": could not be checked"), std::string::npos) << r.err;
-  EXPECT_NE(r.out.find(a + ": no findings"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find(b + ": no findings"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("check: bad.plw: could not be checked"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("a.plw: no findings"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("b.plw: no findings"), std::string::npos) << r.out;
 }
 
 struct Streamed {

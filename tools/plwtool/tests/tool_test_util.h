@@ -21,29 +21,23 @@ struct RunResult {
   std::string err;
 };
 
-// UTF-8 everywhere; the list's paths are looked up in the given sets.
-inline Host FakeHost(bool seesListPaths = false, std::set<std::string> files = {},
-                     std::set<std::string> folders = {}) {
+// UTF-8 everywhere; Windows paths mean something only when asked.
+inline Host FakeHost(bool seesListPaths = false) {
   Host h;
   h.toTerminal = [](std::string_view s) { return std::string(s); };
   h.nameToUtf8 = [](std::string_view s) { return std::string(s); };
   h.seesListPaths = seesListPaths;
-  h.probe = [files, folders](const std::string& p) {
-    if (files.count(p) != 0) return PathKind::File;
-    if (folders.count(p) != 0) return PathKind::Folder;
-    return PathKind::Missing;
-  };
-  h.fileKind = CurrentHost().fileKind;
   return h;
 }
 
 inline RunResult RunTool(const std::vector<std::string>& args, const Host& host = FakeHost(),
-                         const std::string& input = "") {
+                         const std::string& input = "",
+                         pallomar::FileSystem& fs = pallomar::RealFileSystem()) {
   std::istringstream in(input);
   std::ostringstream out;
   std::ostringstream err;
   RunResult r;
-  r.status = RunPlwtool(args, in, out, err, host);
+  r.status = RunPlwtool(args, in, out, err, host, fs);
   r.out = out.str();
   r.err = err.str();
   return r;

@@ -1,0 +1,198 @@
+// Imports that never change a character, echoes that stay short, and the faults of the command
+// line that show only at its edges. Files live in the memory file system unless the real
+// program's own streams are the point.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "memory_file_system.h"
+#include "tool_test_util.h"
+
+namespace plwtool::testing {
+namespace {
+
+using pallomar::testing::MemoryFileSystem;
+
+std::string OneEntryJson(const std::string& pathJson) {
+  return R"({"format":"pallomar-list","entries":[{"path":")" + pathJson +
+         R"(","windowState":"0","runCheck":false}]})";
+}
+
+struct CharCase {
+  const char* name;
+  std::string utf8;   // the character in the JSON path
+  std::string bytes;  // what the list file holds for it; empty: refused
+  std::string says;   // for a refused one, part of the message
+};
+
+class ImportCharacters : public ::testing::TestWithParam<CharCase> {};
+
+// The same table on every host (natively through iconv, under Wine through the system's
+// conversion): a character is written only as bytes that read back as it, or as the one
+// Shift-JIS character of a documented variant pair.
+TEST_P(ImportCharacters, NeverWritesBytesThatReadBackAsAnotherCharacter) {
+  const CharCase& c = GetParam();
+  MemoryFileSystem fs;
+  const auto r =
+      RunTool({"import", "-", "out.plw"}, FakeHost(), OneEntryJson("c:\\\\a" + c.utf8), fs);
+  if (c.bytes.empty()) {
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.err.find("entries[0].path: the character " + c.says), std::string::npos) << r.err;
+    EXPECT_FALSE(fs.Get("out.plw").has_value());
+  } else {
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(fs.Get("out.plw").value_or(""),
+              "102\r\nc:\\a" + c.bytes + "\r\n\r\n\r\n0\r\nFalse\r\n");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ImportCharacters,
+    ::testing::Values(CharCase{"YenSign", "\xC2\xA5", "",
+                               "U+00A5 \"\xC2\xA5\" has no exact Shift-JIS form; a path "
+                               "separator is \"\\\" (U+005C)"},
+                      CharCase{"Overline", "\xE2\x80\xBE", "",
+                               "U+203E \"\xE2\x80\xBE\" has no exact Shift-JIS "
+                               "form; a tilde is \"~\" (U+007E)"},
+                      CharCase{"NoShiftJisAtAll", "\xC3\xA9", "",
+                               "U+00E9 \"\xC3\xA9\" has no exact Shift-JIS form"},
+                      CharCase{"Backslash", "\\\\", "\\", ""},
+                      CharCase{"Hiragana", "\xE3\x81\x82", "\x82\xA0", ""},
+                      CharCase{"HalfWidthKatakana", "\xEF\xBD\xB1", "\xB1", ""},
+                      CharCase{"WaveDash", "\xE3\x80\x9C", "\x81\x60", ""},
+                      CharCase{"FullWidthTilde", "\xEF\xBD\x9E", "\x81\x60", ""},
+                      CharCase{"DoubleVerticalLine", "\xE2\x80\x96", "\x81\x61", ""},
+                      CharCase{"MinusSign", "\xE2\x88\x92", "\x81\x7C", ""},
+                      CharCase{"EmDash", "\xE2\x80\x94", "\x81\x5C", ""},
+                      CharCase{"CentSign", "\xC2\xA2", "\x81\x91", ""},
+                      CharCase{"PoundSign", "\xC2\xA3", "\x81\x92", ""},
+                      CharCase{"NotSign", "\xC2\xAC", "\x81\xCA", ""}),
+    [](const auto& tc) { return std::string(tc.param.name); });
+
+// A huge member name was echoed whole, twice, in one error line.
+TEST(Echoes, AHugeMemberNameIsCutInTheMessage) {
+  MemoryFileSystem fs;
+  const std::string name(1000000, 'm');
+  const auto r = RunTool({"import", "-", "out.plw"}, FakeHost(),
+                         R"({"format":"pallomar-list","entries":[{")" + name + R"(":1}]})", fs);
+  EXPECT_EQ(r.status, kExitFailed);
+  EXPECT_NE(r.err.find("unknown member \"mmm"), std::string::npos) << r.err.substr(0, 300);
+  EXPECT_LT(r.err.size(), 1000u);
+}
+
+struct OptionCase {
+  const char* name;
+  std::vector<std::string> args;
+  int status;
+  std::string says;
+};
+
+class Options : public ::testing::TestWithParam<OptionCase> {};
+
+// An unknown option used to be opened as a file; "--" still lets a file's name start with "-".
+TEST_P(Options, UnknownOnesAreRefusedBeforeAnyFileOpens) {
+  MemoryFileSystem fs;
+  fs.Put("--bogus", "102\r\na.exe\r\n\r\n\r\n0\r\nTrue\r\n");
+  fs.Put("-l.plw", "102\r\na.exe\r\n\r\n\r\n0\r\nTrue\r\n");
+  const int opensBefore = fs.Calls(pallomar::testing::FsCall::OpenRead);
+  const auto r = RunTool(GetParam().args, FakeHost(), "", fs);
+  EXPECT_EQ(r.status, GetParam().status) << r.err;
+  EXPECT_NE((r.err + r.out).find(GetParam().says), std::string::npos) << r.err << r.out;
+  if (GetParam().status == kExitUsage) {
+    EXPECT_EQ(fs.Calls(pallomar::testing::FsCall::OpenRead), opensBefore);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Options,
+    ::testing::Values(
+        OptionCase{"Show", {"show", "--bogus"}, kExitUsage, "show: unknown option \"--bogus\""},
+        OptionCase{"Check", {"check", "-x", "-l.plw"}, kExitUsage, "check: unknown option \"-x\""},
+        OptionCase{"Import", {"import", "--force", "-", "o.plw"}, kExitUsage, "unknown option"},
+        OptionCase{"ExportAfterFile", {"export", "-l.plw", "--bad"}, kExitUsage, "unknown option"},
+        OptionCase{"RunDryRun", {"run", "--dry", "-l.plw"}, kExitUsage, "unknown option"},
+        OptionCase{"DashesEndOptions", {"show", "--", "--bogus"}, kExitOk, "a.exe"},
+        OptionCase{
+            "DashesForExport", {"export", "--format", "csv", "--", "-l.plw"}, kExitOk, "1,a.exe"}),
+    [](const auto& tc) { return std::string(tc.param.name); });
+
+// The list's own bytes decide: every command reads record by record, and the whole-file
+// findings come where the reader meets them.
+TEST(Streaming, CheckReportsDuplicatesAcrossAHugeEntryAndConfirmsThem) {
+  MemoryFileSystem fs;
+  fs.readPiece = 7;  // records cut between reads
+  const std::string big(300000, 'x');
+  fs.Put("l.plw",
+         "102\r\n"
+         "C:\\A.EXE\r\n-v\r\n\r\n0\r\nTrue\r\n" +
+             big + ".exe\r\n\r\n\r\n0\r\nTrue\r\n" + "c:\\a.exe\r\n-v\r\n\r\n0\r\nTrue\r\n" + big +
+             ".EXE\r\n\r\n\r\n0\r\nTrue\r\n" + "c:\\a.exe\r\n-w\r\n\r\n0\r\nTrue\r\n");
+  const auto r = RunTool({"check", "l.plw"}, FakeHost(), "", fs);
+  EXPECT_EQ(r.status, kExitFailed);
+  EXPECT_NE(r.out.find("entry 3: file to run: same file to run and parameters as entry 1\n"),
+            std::string::npos)
+      << r.out.substr(0, 2000);
+  EXPECT_NE(r.out.find("entry 4: file to run: same file to run and parameters as entry 2\n"),
+            std::string::npos);
+  EXPECT_EQ(r.out.find("entry 5: file to run: same"), std::string::npos);
+  // No echo of the huge path is longer than its bound.
+  EXPECT_LT(r.out.size(), 4000u);
+}
+
+TEST(Streaming, AHugeFieldExportsWholeInEveryForm) {
+  MemoryFileSystem fs;
+  std::string big;
+  for (int i = 0; i < 100000; ++i) big += "\x95\x5C";  // 表, 0x5C second byte
+  fs.Put("l.plw", "102\r\n" + big + "\r\n\r\n\r\n0\r\nTrue\r\n");
+  std::string hyo;
+  for (int i = 0; i < 100000; ++i) hyo += "表";
+  const auto json = RunTool({"export", "l.plw"}, FakeHost(), "", fs);
+  EXPECT_NE(json.out.find("\"path\": \"" + hyo + "\","), std::string::npos);
+  const auto csv = RunTool({"export", "l.plw", "--format=csv"}, FakeHost(), "", fs);
+  EXPECT_NE(csv.out.find("\r\n1," + hyo + ",,,0,true\r\n"), std::string::npos);
+  const auto show = RunTool({"show", "l.plw"}, FakeHost(), "", fs);
+  EXPECT_NE(show.out.find("   1  " + hyo + "  "), std::string::npos);
+  // And back: the export imports to the same bytes.
+  const auto back = RunTool({"import", "-", "back.plw"}, FakeHost(), json.out, fs);
+  EXPECT_EQ(back.status, kExitOk) << back.err;
+  EXPECT_EQ(fs.Get("back.plw"), fs.Get("l.plw"));
+}
+
+#if !defined(_WIN32) && defined(PLWTOOL_PROGRAM)
+// The real program with its standard streams as a shell gives them.
+int Shell(const std::string& redirections, std::string& err) {
+  const std::string errFile = ::testing::TempDir() + "plwtool_shell_err";
+  const std::string command =
+      std::string("'") + PLWTOOL_PROGRAM + "' " + redirections + " 2>'" + errFile + "'";
+  const int status = std::system(command.c_str());
+  std::ifstream f(errFile);
+  err.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  std::remove(errFile.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(RealStreams, HelpThatCannotBeWrittenIsAFailure) {
+  std::string err;
+  EXPECT_EQ(Shell("--help >/dev/full", err), kExitFailed);
+  EXPECT_NE(err.find("could not be written"), std::string::npos) << err;
+  EXPECT_EQ(Shell("--help >/dev/null", err), kExitOk);
+}
+
+TEST(RealStreams, UnreadableStandardInputSaysSoNotThatTheTextEnded) {
+  const std::string out = ::testing::TempDir() + "plwtool_stdin_out.plw";
+  for (const char* input : {"<&-", "<."}) {
+    std::string err;
+    EXPECT_EQ(Shell(std::string("import - '") + out + "' " + input, err), kExitFailed) << input;
+    EXPECT_NE(err.find("(standard input): could not be read"), std::string::npos) << err;
+    EXPECT_EQ(err.find("end of the text"), std::string::npos) << err;
+  }
+  std::remove(out.c_str());
+}
+#endif
+
+}  // namespace
+}  // namespace plwtool::testing
