@@ -1,8 +1,8 @@
 // Code-page services of the user's ANSI code page: lead bytes and lower-casing.
 #pragma once
 
-#include <memory>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 

@@ -1,10 +1,11 @@
 // The compiled help as the viewer shows it. Wine's winhlp32 reads pallomar.hlp in its own
 // process; the tests read its text control from outside and press what a person would press.
 // A test never waits on a box of the viewer: it looks for one, answers it and ends the viewer.
+#include <windows.h>
+// After windows.h, which they build on.
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <richedit.h>
-#include <windows.h>
 
 #include <chrono>
 #include <fstream>
