@@ -3,9 +3,8 @@
 # always agree.
 #
 # The help files are made by the Windows build into its main/ folder, beside pallomar.exe.
-# While the build does not make them yet, they are packaged when present and their absence is
-# only noted; with pallomar_help_required=1 a package without them is refused and its test fails.
-pallomar_help_required=0
+# A package without them is refused and its test fails.
+pallomar_help_required=1
 pallomar_help_files=(pallomar.hlp pallomar.cnt pallomar-help.html)
 # The programs, where the Windows build makes them.
 pallomar_programs=(main/pallomar.exe tools/plwtool/plwtool.exe)

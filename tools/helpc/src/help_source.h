@@ -1,0 +1,81 @@
+// The help source: a small line-based text format, UTF-8, parsed into topics whose texts are
+// held both as UTF-8 (for the HTML page) and as Shift-JIS (for the help file and its contents).
+//
+//   # comment
+//   .title Pallomar ヘルプ          the help file's title
+//   .copyright ...                   optional
+//   .topic NAME タイトル             starts a topic; the first one is the contents topic
+//   .keywords 語1; 語2               index keywords of the current topic
+//   text lines                       a paragraph; consecutive lines are joined
+//   * text                           a bullet item
+//   (empty line)                     ends a paragraph
+//
+// Inside text: **bold**, [[NAME|jump text]] a jump to topic NAME, and {kName:text} a
+// quotation of the program's own text kName (\n in it is a line break).
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace helpc {
+
+// A text in both encodings.
+struct Text {
+  std::string utf8;
+  std::string sjis;
+};
+
+struct Run {
+  Text text;
+  bool bold = false;
+  bool lineBreak = false;  // a line break, no text
+  std::string link;        // context name of the jump target, or empty
+};
+
+struct Paragraph {
+  bool bullet = false;
+  std::vector<Run> runs;
+  int line = 0;
+};
+
+struct Topic {
+  std::string context;
+  Text title;
+  std::vector<Text> keywords;
+  std::vector<Paragraph> paragraphs;
+  int line = 0;
+};
+
+// A quotation of the program's own text: its name and the text as written in the source.
+struct Quote {
+  std::string name;
+  Text text;  // \n stands for a line feed here, as in the program's texts
+  int line = 0;
+};
+
+struct HelpSource {
+  Text title;
+  Text copyright;
+  std::vector<Topic> topics;  // topics[0] is the contents topic
+  std::vector<Quote> quotes;
+};
+
+// A source the compiler refuses, with the line that caused it (1-based).
+class SourceError : public std::runtime_error {
+ public:
+  SourceError(int line, const std::string& message) : std::runtime_error(message), line_(line) {}
+  int line() const { return line_; }
+
+ private:
+  int line_;
+};
+
+// Parses and checks a whole source. Throws SourceError on the first fault.
+HelpSource ParseHelpSource(const std::string& utf8Source);
+
+// Shift-JIS (code page 932) form of a UTF-8 text; false when some character has none or the
+// input is not UTF-8.
+bool ToShiftJis(const std::string& utf8, std::string& sjis);
+
+}  // namespace helpc
