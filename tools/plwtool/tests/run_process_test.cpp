@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "list_form.h"
 #include "run_test_util.h"
 
 namespace plwtool::testing {
@@ -323,7 +324,8 @@ TEST_P(RunFails, WithStatusOneAndTheSystemsMessageAndTheNextEntryStillStarts) {
   EXPECT_EQ(r.status, kExitFailed);
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 2u) << r.out;
-  const std::string failed = "entry 1: failed: \"" + file + "\": ";
+  // The path is echoed as every field is, cut to its first characters.
+  const std::string failed = "entry 1: failed: " + Quoted(file) + ": ";
   EXPECT_EQ(lines[0].rfind(failed, 0), 0u) << lines[0];
   EXPECT_GT(lines[0].size(), failed.size()) << "no message from the system";
   const unsigned long pid = StartedPid(lines[1]);
