@@ -20,9 +20,9 @@ void LowerAsciiLetter(char& c) {
 // the character it is.
 class BuiltinCp932 final : public CodePage {
  public:
-  bool IsDoubleByte() const override { return true; }
-  bool IsLeadByte(unsigned char b) const override {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+  constexpr BuiltinCp932() {
+    AddLeadBytes(0x81, 0x9F);
+    AddLeadBytes(0xE0, 0xFC);
   }
   void Lower(std::string& text) const override {
     for (std::size_t i = 0; i < text.size();) {
@@ -35,8 +35,6 @@ class BuiltinCp932 final : public CodePage {
 
 class SingleByteCodePage final : public CodePage {
  public:
-  bool IsDoubleByte() const override { return false; }
-  bool IsLeadByte(unsigned char) const override { return false; }
   void Lower(std::string& text) const override {
     for (char& c : text) LowerAsciiLetter(c);
   }
@@ -50,17 +48,15 @@ class Win32CodePage final : public CodePage {
   Win32CodePage() {
     CPINFO info{};
     if (GetCPInfo(CP_ACP, &info) && info.MaxCharSize > 1) {
-      doubleByte_ = true;
+      MarkDoubleByte();
       for (int k = 0; k + 1 < MAX_LEADBYTES; k += 2) {
         const unsigned first = info.LeadByte[k];
         const unsigned last = info.LeadByte[k + 1];
         if (first == 0 && last == 0) break;
-        for (unsigned b = first; b <= last && b < 256; ++b) lead_[b] = true;
+        AddLeadBytes(first, last);
       }
     }
   }
-  bool IsDoubleByte() const override { return doubleByte_; }
-  bool IsLeadByte(unsigned char b) const override { return lead_[b]; }
   void Lower(std::string& text) const override {
     // CharLowerBuffA takes a DWORD length: hand very long texts over in pieces that end
     // between characters.
@@ -76,11 +72,12 @@ class Win32CodePage final : public CodePage {
       start = end;
     }
   }
-
- private:
-  bool doubleByte_ = false;
-  std::array<bool, 256> lead_{};
 };
+#endif
+
+#ifndef _WIN32
+// Built before any code runs: asking for it costs no first-use check.
+constinit const BuiltinCp932 kBuiltinCp932;
 #endif
 
 }  // namespace
@@ -88,10 +85,10 @@ class Win32CodePage final : public CodePage {
 const CodePage& ActiveCodePage() {
 #ifdef _WIN32
   static const Win32CodePage cp;
-#else
-  static const BuiltinCp932 cp;
-#endif
   return cp;
+#else
+  return kBuiltinCp932;
+#endif
 }
 
 std::unique_ptr<CodePage> MakeBuiltinCp932() { return std::make_unique<BuiltinCp932>(); }

@@ -121,7 +121,7 @@ Entry AddedEntry(const PanelValues& values, std::string_view extension) {
   e.params = IsProgramExtension(extension) ? OrMarker(values.params) : std::string(kDummyMarker);
   e.folder = OrMarker(values.folder);
   e.windowState = std::to_string(values.windowState);
-  e.runCheck = KeepsRunCheck(extension) && values.runCheck ? kFlagOn : kFlagOff;
+  e.runCheck = std::string(KeepsRunCheck(extension) && values.runCheck ? kFlagOn : kFlagOff);
   return e;
 }
 

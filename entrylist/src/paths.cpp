@@ -3,8 +3,13 @@
 namespace pallomar {
 namespace {
 
+// Delimiter sets are two or three bytes: a plain loop, not a library search per byte.
 bool IsDelimiter(char c, std::string_view delimiters) {
-  return c != '\0' && delimiters.find(c) != std::string_view::npos;
+  if (c == '\0') return false;
+  for (const char d : delimiters) {
+    if (c == d) return true;
+  }
+  return false;
 }
 
 }  // namespace

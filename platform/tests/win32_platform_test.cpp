@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "entrylist/model.h"
+#include "temp_folder.h"
 #include "texts.h"
 #include "win32_internal.h"
 
@@ -762,16 +763,6 @@ TEST_F(Win32PlatformTest, ErrorBoxAddsThePeriodByTheLastCharacter) {
 
 // ---- File dialogs ----
 
-std::string TempFolder() {
-  char buffer[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, buffer);
-  std::string dir = buffer;
-  if (!dir.empty() && dir.back() == '\\') dir.pop_back();
-  dir += "\\pallomar-platform-test";
-  CreateDirectoryA(dir.c_str(), nullptr);
-  return dir;
-}
-
 // The file-name field: edt1, or the edit inside the file-name combo cmb13.
 HWND FileNameEdit(HWND dialog) {
   for (const Child& c : ChildrenOf(dialog)) {
@@ -823,10 +814,12 @@ class FileDialogTest : public Win32PlatformTest {
     if (captions) *captions = answerer.Captions();
     return ok;
   }
+
+  pallomar::test_support::TempFolder temp_;
 };
 
 TEST_F(FileDialogTest, SaveAddsTheDefaultExtensionAndReportsTheFilterChosen) {
-  const std::string dir = TempFolder();
+  const std::string dir = temp_.Path();
   TSaveDialog save(platform_);
   save.Filter = "すべて|*.*|Pallomar File(*.plw)|*.plw";
   save.DefaultExt = "plw";
@@ -852,7 +845,7 @@ TEST_F(FileDialogTest, SaveAddsTheDefaultExtensionAndReportsTheFilterChosen) {
 TEST_F(FileDialogTest, DialogIsCentredAcrossAndAThirdDownTheWorkArea) {
   TOpenDialog open(platform_);
   open.Title = "実行するファイルの追加";
-  open.SetInitialDir(TempFolder());
+  open.SetInitialDir(temp_.Path());
   DialogSeen seen;
   EXPECT_FALSE(Run(open, {TypeAndConfirm(nullptr, &seen, main_, other_)}));
   EXPECT_EQ(seen.caption, "実行するファイルの追加");
@@ -871,11 +864,11 @@ TEST_F(FileDialogTest, CancelReturnsFalseAndChangesNothing) {
     d.Filter = "A|*.a|Pallomar File(*.plw)|*.plw";
     d.FilterIndex = 2;
     d.FileName = "keep.plw";
-    d.SetInitialDir(TempFolder());
+    d.SetInitialDir(temp_.Path());
     EXPECT_FALSE(Run(d, {TypeAndConfirm(nullptr, nullptr, main_, other_)}));
     EXPECT_EQ(d.FileName, "keep.plw");
     EXPECT_EQ(d.FilterIndex, 2);
-    EXPECT_EQ(d.InitialDir(), TempFolder());
+    EXPECT_EQ(d.InitialDir(), temp_.Path());
   }
 }
 
@@ -904,7 +897,7 @@ TEST_F(FileDialogTest, InitialDirKeepsARootAndOpensThereWithoutItsBackslash) {
 }
 
 TEST_F(FileDialogTest, OpenAcceptsANameThatDoesNotExist) {
-  const std::string dir = TempFolder();
+  const std::string dir = temp_.Path();
   TOpenDialog open(platform_);
   open.Filter = text::kFilterList;
   open.SetInitialDir(dir);
@@ -915,7 +908,7 @@ TEST_F(FileDialogTest, OpenAcceptsANameThatDoesNotExist) {
 }
 
 TEST_F(FileDialogTest, SaveOverAnExistingFileAsksNothing) {
-  const std::string dir = TempFolder();
+  const std::string dir = temp_.Path();
   const std::string existing = dir + "\\existing.plw";
   HANDLE f = CreateFileA(existing.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(f, INVALID_HANDLE_VALUE);
@@ -945,7 +938,7 @@ TEST_F(FileDialogTest, OverlongFileNameIsCutWholeCharactersInsteadOfOverrunning)
     SCOPED_TRACE(c.fileName.size());
     TOpenDialog open(platform_);
     open.FileName = c.fileName;
-    open.SetInitialDir(TempFolder());
+    open.SetInitialDir(temp_.Path());
     std::string shown;
     Answer cancel = TypeAndConfirm(nullptr, nullptr, main_, other_);
     EXPECT_FALSE(Run(open, {[&](HWND dialog) {
@@ -1104,7 +1097,8 @@ std::vector<HWND> ViewerQuestions() {
 TEST_F(Win32PlatformTest, RealViewerAsksAboutAMissingFileAndLeavesNoProcess) {
   const int before = CountProcesses("winhlp32.exe");
   ASSERT_EQ(before, 0);
-  const std::string missing = TempFolder() + "\\pallomar.hlp";
+  const pallomar::test_support::TempFolder temp;
+  const std::string missing = temp.Path("pallomar.hlp");
 
   // The call waits inside the viewer's own question; a second thread answers it.
   struct Watch {

@@ -1,6 +1,7 @@
 // Code-page services of the user's ANSI code page: lead bytes and lower-casing.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -10,10 +11,12 @@ namespace pallomar {
 
 class CodePage {
  public:
+  constexpr CodePage() = default;
   virtual ~CodePage() = default;
   // True for a double-byte code page such as 932.
-  virtual bool IsDoubleByte() const = 0;
-  virtual bool IsLeadByte(unsigned char b) const = 0;
+  bool IsDoubleByte() const { return doubleByte_; }
+  // A table lookup, not a virtual call: every text walk asks it once per character.
+  bool IsLeadByte(unsigned char b) const { return lead_[b]; }
   // Lower-cases in place; the byte length never changes.
   virtual void Lower(std::string& text) const = 0;
 
@@ -23,6 +26,18 @@ class CodePage {
   std::size_t CharLength(std::string_view text, std::size_t i) const {
     return IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
   }
+
+ protected:
+  constexpr void MarkDoubleByte() { doubleByte_ = true; }
+  // Marks lead bytes `first` to `last`.
+  constexpr void AddLeadBytes(unsigned first, unsigned last) {
+    MarkDoubleByte();
+    for (unsigned b = first; b <= last && b < 256; ++b) lead_[b] = true;
+  }
+
+ private:
+  std::array<bool, 256> lead_{};
+  bool doubleByte_ = false;
 };
 
 // The active ANSI code page, read once at first use. On Windows from GetCPInfo and

@@ -17,6 +17,7 @@
 #include "entrylist/list_file.h"
 #include "layout.h"
 #include "platform/scripted_platform.h"
+#include "temp_folder.h"
 #include "win32/main_window.h"
 
 namespace pallomar::win32::testing {
@@ -74,30 +75,7 @@ inline HDROP MakeDrop(const std::vector<std::string>& paths) {
 }
 
 // A fresh folder under the temporary folder, removed with its files afterwards.
-class TempFolder {
- public:
-  TempFolder() {
-    char base[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, base);
-    path_ = std::string(base) + "pallomar-window-" + std::to_string(GetCurrentProcessId()) + "-" +
-            std::to_string(counter_++);
-    CreateDirectoryA(path_.c_str(), nullptr);
-  }
-  ~TempFolder() {
-    for (const std::string& f : files_) DeleteFileA(f.c_str());
-    RemoveDirectoryA(path_.c_str());
-  }
-  std::string File(const std::string& name) {
-    files_.push_back(path_ + "\\" + name);
-    return files_.back();
-  }
-  const std::string& Path() const { return path_; }
-
- private:
-  static inline int counter_ = 0;
-  std::string path_;
-  std::vector<std::string> files_;
-};
+using pallomar::test_support::TempFolder;
 
 inline std::string WriteList(const std::string& path, const std::vector<Entry>& entries) {
   EntryList list;

@@ -351,7 +351,7 @@ TEST_F(WindowTest, ShrinkingBelowTheControlsBringsScrollBarsAndBevelFollowsTheWi
 
 TEST_F(WindowTest, StartWithAListFileShowsItsPathAndEntries) {
   TempFolder dir;
-  const std::string path = WriteList(dir.File("start list.plw"), kThree);
+  const std::string path = WriteList(dir.Path("start list.plw"), kThree);
   platform.commandLine = "pallomar.exe \"" + path + "\"";
   ShowForm();
   EXPECT_EQ(TextOf(window->Handle()), std::string(text::kAppCaptionPrefix) + path);
@@ -397,7 +397,7 @@ class FirstShowWatch {
 
 TEST_F(WindowTest, CommandLineListIsAlreadyInTheWindowWhenItFirstAppears) {
   TempFolder dir;
-  const std::string path = WriteList(dir.File("first.plw"), kThree);
+  const std::string path = WriteList(dir.Path("first.plw"), kThree);
   platform.commandLine = "pallomar.exe " + path;
   FirstShowWatch watch(*window);
   ShowForm();
@@ -408,7 +408,7 @@ TEST_F(WindowTest, CommandLineListIsAlreadyInTheWindowWhenItFirstAppears) {
 
 TEST_F(WindowTest, StartBoxesComeUpBeforeTheWindowAtTheirOffsetsFromIt) {
   TempFolder dir;
-  const std::string badHeader = dir.File("bad.plw");
+  const std::string badHeader = dir.Path("bad.plw");
   {
     HANDLE f = CreateFileA(badHeader.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(f, INVALID_HANDLE_VALUE);
@@ -449,7 +449,7 @@ TEST_F(WindowTest, StartBoxesComeUpBeforeTheWindowAtTheirOffsetsFromIt) {
 
 TEST_F(WindowTest, UnreadableStartFileShowsTheWindowOnlyAfterTheErrorBox) {
   TempFolder dir;
-  const std::string path = WriteList(dir.File("locked.plw"), kThree);
+  const std::string path = WriteList(dir.Path("locked.plw"), kThree);
   // Held without sharing, so the reader's open fails.
   HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
@@ -482,7 +482,7 @@ void CALLBACK RecordListEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object
 
 TEST_F(WindowTest, EveryListEditAnnouncesAReorderAndMovesAnnounceTheSelection) {
   TempFolder dir;
-  const std::string file = WriteList(dir.File("e.plw"), kThree);
+  const std::string file = WriteList(dir.Path("e.plw"), kThree);
   ShowForm();
   g_eventList = List();
   HWINEVENTHOOK hook =
@@ -555,7 +555,7 @@ TEST_F(WindowTest, AccessibleObjectHeldPastTheWindowAnswersDisconnected) {
 
 TEST_F(WindowTest, DroppedFilesLoadAListOrFillEdit1) {
   TempFolder dir;
-  const std::string list = WriteList(dir.File("DROP.PLW"), kThree);
+  const std::string list = WriteList(dir.Path("DROP.PLW"), kThree);
   ShowForm();
   struct Case {
     std::vector<std::string> paths;
@@ -604,7 +604,7 @@ TEST_F(WindowTest, CloseBoxTakesTheSameRoadAsExit) {
 
 TEST_F(WindowTest, NewMenuEmptiesListPanelAndCaption) {
   TempFolder dir;
-  platform.commandLine = "pallomar.exe " + WriteList(dir.File("n.plw"), kThree);
+  platform.commandLine = "pallomar.exe " + WriteList(dir.Path("n.plw"), kThree);
   ShowForm();
   Type(Ctl::Edit2, "-x");
   SendMessageA(window->RadioButton(2), BM_CLICK, 0, 0);
@@ -664,7 +664,7 @@ TEST_F(WindowTest, AddTakeOutEraseAndMoveThroughTheButtons) {
 
 TEST_F(WindowTest, DoubleClickOnARowShowsThatEntrysDetails) {
   TempFolder dir;
-  platform.commandLine = "pallomar.exe " + WriteList(dir.File("d.plw"), kThree);
+  platform.commandLine = "pallomar.exe " + WriteList(dir.Path("d.plw"), kThree);
   ShowForm();
   RECT row{};
   SendMessageA(List(), LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row));
@@ -690,7 +690,7 @@ TEST_F(WindowTest, DoubleClickOnARowShowsThatEntrysDetails) {
 
 TEST_F(WindowTest, KeyboardMovesTheListSelection) {
   TempFolder dir;
-  platform.commandLine = "pallomar.exe " + WriteList(dir.File("k.plw"), kThree);
+  platform.commandLine = "pallomar.exe " + WriteList(dir.Path("k.plw"), kThree);
   ShowForm();
   SetFocus(List());
   for (int i = 0; i < 2; ++i) {
@@ -721,7 +721,7 @@ TEST_F(WindowTest, PlatformErrorInAHandlerEndsInTheErrorBoxAndTheWindowGoesOn) {
 
 TEST_F(WindowTest, ListPaintsTheModelsPathsWithSelectionColours) {
   TempFolder dir;
-  platform.commandLine = "pallomar.exe " + WriteList(dir.File("p.plw"), kThree);
+  platform.commandLine = "pallomar.exe " + WriteList(dir.Path("p.plw"), kThree);
   ShowForm();
   Select(1);
   RECT client{};
@@ -859,7 +859,7 @@ class DialogAnswerer {
 TEST(RealWindow, SaveAsThroughTheRealDialogWritesTheListWithItsExtension) {
   TempFolder dir;
   const std::string typed = dir.Path() + "\\saved";
-  const std::string written = dir.File("saved.plw");
+  const std::string written = dir.Path("saved.plw");
   RealPlatform platform;
   {
     MainWindow window(platform);
@@ -905,7 +905,7 @@ TEST_F(WindowTest, AMoveRepaintsOnlyTheTwoRowsItTouched) {
   std::vector<Entry> many;
   for (int i = 0; i < 30; ++i)
     many.push_back({"c:\\r" + std::to_string(i) + ".exe", "$dummy$", "$dummy$", "0", "1"});
-  platform.commandLine = "pallomar.exe " + WriteList(dir.File("m.plw"), many);
+  platform.commandLine = "pallomar.exe " + WriteList(dir.Path("m.plw"), many);
   ShowForm();
   Select(3);
   UpdateWindow(List());

@@ -1,6 +1,7 @@
 #include "check.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -101,19 +102,27 @@ class Duplicates {
  public:
   Duplicates(pallomar::FileSystem& fs, const std::string& path) : fs_(fs), path_(path) {}
 
-  // The earlier entry (from 1) with the same key as `record`, or 0.
-  std::size_t Earlier(const pallomar::EntryList& record, std::size_t entry, std::uint64_t offset) {
-    const std::uint64_t h = Hash(record);
+  // Hashes `record`'s key and fetches the slot it starts at; Earlier() then finds it in the
+  // cache. Between the two, the caller's other checks hide the fetch from memory.
+  void Look(const pallomar::EntryList& record) {
+    hash_ = Hash(record);
     if (slots_.empty() || 2 * (used_ + 1) > slots_.size()) Grow();
+#if defined(__GNUC__)
+    __builtin_prefetch(&slots_[static_cast<std::size_t>(hash_) & (slots_.size() - 1)]);
+#endif
+  }
+
+  // The earlier entry (from 1) with the same key as `record`, last given to Look(), or 0.
+  std::size_t Earlier(const pallomar::EntryList& record, std::size_t entry, std::uint64_t offset) {
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t k = static_cast<std::size_t>(h) & mask;; k = (k + 1) & mask) {
+    for (std::size_t k = static_cast<std::size_t>(hash_) & mask;; k = (k + 1) & mask) {
       Slot& s = slots_[k];
       if (s.entry == 0) {
-        s = {h, entry + 1, offset};
+        s = {hash_, entry + 1, offset};
         ++used_;
         return 0;
       }
-      if (s.hash == h && SameKey(record, s)) return s.entry;
+      if (s.hash == hash_ && SameKey(record, s)) return s.entry;
     }
   }
 
@@ -128,31 +137,51 @@ class Duplicates {
 
   // The lowered path in pieces of whole characters, then a line end and the parameters.
   template <typename F>
-  static void KeyPieces(const pallomar::EntryList& record, F&& f) {
+  void KeyPieces(const pallomar::EntryList& record, F&& f) {
     const pallomar::CodePage& cp = pallomar::ActiveCodePage();
     const std::string_view path = record.Get(0, pallomar::kPath);
-    std::string piece;
     for (std::size_t from = 0; from < path.size();) {
       std::size_t to = from;
       while (to < path.size() && to - from < kPiece) to += cp.CharLength(path, to);
-      piece.assign(path.substr(from, to - from));
-      cp.Lower(piece);
-      f(std::string_view(piece));
+      piece_.assign(path.substr(from, to - from));
+      cp.Lower(piece_);
+      f(std::string_view(piece_));
       from = to;
     }
     f(std::string_view("\n"));
     f(record.Get(0, pallomar::kParams));
   }
 
-  static std::uint64_t Hash(const pallomar::EntryList& record) {
-    std::uint64_t h = 0xcbf29ce484222325ull;  // FNV-1a
+  // Eight bytes a step, each word mixed by a multiply; where the pieces break does not matter.
+  std::uint64_t Hash(const pallomar::EntryList& record) {
+    constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
+    std::uint64_t h = 0, word = 0, length = 0;
+    unsigned filled = 0;
+    const auto mix = [&] {
+      h = (h ^ word) * kMul;
+      h ^= h >> 29;
+      word = 0;
+      filled = 0;
+    };
     KeyPieces(record, [&](std::string_view p) {
-      for (const char c : p) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+      length += p.size();
+      for (std::size_t i = 0; i < p.size();) {
+        if (filled == 0 && p.size() - i >= 8) {
+          std::memcpy(&word, p.data() + i, 8);
+          i += 8;
+          mix();
+          continue;
+        }
+        word |= std::uint64_t{static_cast<unsigned char>(p[i++])} << (8 * filled);
+        if (++filled == 8) mix();
+      }
     });
+    word ^= length << 8;  // "a" and "a\0" differ
+    mix();
     return h;
   }
 
-  static std::string Key(const pallomar::EntryList& record) {
+  std::string Key(const pallomar::EntryList& record) {
     std::string key;
     KeyPieces(record, [&](std::string_view p) { key += p; });
     return key;
@@ -197,6 +226,8 @@ class Duplicates {
   std::unique_ptr<ListReader> again_;
   std::unordered_map<std::size_t, std::string> kept_;
   std::size_t keptBytes_ = 0;
+  std::string piece_;
+  std::uint64_t hash_ = 0;
 };
 
 }  // namespace
@@ -283,6 +314,7 @@ std::size_t ReportFindings(ListReader& file, LoadStatus status, const std::strin
     }
     if (blankTail) continue;
 
+    duplicates.Look(list);
     const auto path0 = list.Get(0, pallomar::kPath);
     const auto params = list.Get(0, pallomar::kParams);
     const auto folder = list.Get(0, pallomar::kFolder);

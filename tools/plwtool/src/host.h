@@ -14,6 +14,8 @@ namespace plwtool {
 // or when converting back would not give the same bytes: a text that gets a string form
 // always comes back byte for byte.
 std::optional<std::string> SjisToUtf8(std::string_view sjis);
+// The same, asked of the host for the whole text; SjisToUtf8 asks it once per character.
+std::optional<std::string> HostSjisToUtf8(std::string_view sjis);
 // UTF-8 as Shift-JIS; nullopt when the UTF-8 is malformed or a character has no Shift-JIS
 // form that reads back as the same character (no best-fit substitutes).
 std::optional<std::string> Utf8ToSjis(std::string_view utf8);

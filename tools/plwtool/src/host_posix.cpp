@@ -21,55 +21,52 @@ iconv_t Converter(bool toUtf8) {
   return toUtf8 ? sjisToUtf8 : utf8ToSjis;
 }
 
-// The whole text through one conversion; nullopt at the first byte it cannot take.
-std::optional<std::string> Convert(bool toUtf8, std::string_view text) {
+// The whole text through one conversion into `out` (a buffer kept for the thread, so that
+// the many short fields of a list cost no allocation); false at the first byte it cannot take.
+bool Convert(bool toUtf8, std::string_view text, std::string& out) {
   iconv_t cd = Converter(toUtf8);
-  if (cd == kNoConverter) return std::nullopt;
+  if (cd == kNoConverter) return false;
   iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
-  std::string out(text.size() * 3 + 8, '\0');
+  if (out.size() < text.size() * 3 + 8) out.resize(text.size() * 3 + 8);
   char* in = const_cast<char*>(text.data());
   std::size_t inLeft = text.size();
   char* dst = out.data();
   std::size_t dstLeft = out.size();
-  bool ok = true;
   while (inLeft > 0) {
     if (iconv(cd, &in, &inLeft, &dst, &dstLeft) != static_cast<std::size_t>(-1)) continue;
-    if (errno == E2BIG) {
-      const std::size_t used = out.size() - dstLeft;
-      out.resize(out.size() * 2);
-      dst = out.data() + used;
-      dstLeft = out.size() - used;
-      continue;
-    }
-    ok = false;  // EILSEQ or EINVAL: a byte sequence with no meaning, or cut short
-    break;
+    if (errno != E2BIG) return false;  // EILSEQ or EINVAL: no meaning, or cut short
+    const std::size_t used = out.size() - dstLeft;
+    out.resize(out.size() * 2);
+    dst = out.data() + used;
+    dstLeft = out.size() - used;
   }
-  if (!ok) return std::nullopt;
   out.resize(out.size() - dstLeft);
-  return out;
+  return true;
+}
+
+// `text` converted, and converted back to the same bytes; nullopt when either step fails.
+std::optional<std::string> RoundTrip(bool toUtf8, std::string_view text) {
+  thread_local std::string there, back;
+  std::optional<std::string> result;
+  if (Convert(toUtf8, text, there) && Convert(!toUtf8, there, back) && back == text) {
+    result = there;
+  }
+  // A huge text's buffers are not kept after it.
+  constexpr std::size_t kKept = 1 << 20;
+  if (there.capacity() > kKept) std::string().swap(there);
+  if (back.capacity() > kKept) std::string().swap(back);
+  return result;
 }
 
 }  // namespace
 
-std::optional<std::string> SjisToUtf8(std::string_view sjis) {
-  auto utf8 = Convert(true, sjis);
-  if (!utf8) return std::nullopt;
-  // Code page 932 maps some characters twice (NEC and IBM rows): such bytes must keep their
-  // raw form, or importing the export would change them.
-  const auto back = Convert(false, *utf8);
-  if (!back || *back != sjis) return std::nullopt;
-  return utf8;
-}
+// Code page 932 maps some characters twice (NEC and IBM rows): such bytes must keep their raw
+// form, or importing the export would change them.
+std::optional<std::string> HostSjisToUtf8(std::string_view sjis) { return RoundTrip(true, sjis); }
 
-std::optional<std::string> Utf8ToSjis(std::string_view utf8) {
-  auto sjis = Convert(false, utf8);
-  if (!sjis) return std::nullopt;
-  // The converter writes some characters as the bytes of another (U+00A5 as 0x5C, which reads
-  // back as a backslash): only a text that reads back as it was has a Shift-JIS form.
-  const auto back = Convert(true, *sjis);
-  if (!back || *back != utf8) return std::nullopt;
-  return sjis;
-}
+// The converter writes some characters as the bytes of another (U+00A5 as 0x5C, which reads
+// back as a backslash): only a text that reads back as it was has a Shift-JIS form.
+std::optional<std::string> Utf8ToSjis(std::string_view utf8) { return RoundTrip(false, utf8); }
 
 Host CurrentHost() {
   Host h;

@@ -40,7 +40,7 @@ std::optional<std::string> FromWide(UINT cp, const std::wstring& wide, bool stri
 
 }  // namespace
 
-std::optional<std::string> SjisToUtf8(std::string_view sjis) {
+std::optional<std::string> HostSjisToUtf8(std::string_view sjis) {
   const auto wide = ToWide(932, sjis, MB_ERR_INVALID_CHARS);
   if (!wide) return std::nullopt;
   // Code page 932 maps some characters twice (NEC and IBM rows): such bytes keep their raw

@@ -24,11 +24,11 @@ void AppendHexByte(std::string& out, unsigned char c) {
   out += kHexDigits[c & 0xF];
 }
 
+// Without an early exit, so that the compiler can take many bytes a step.
 bool IsAscii(std::string_view text) {
-  for (const char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
+  unsigned char any = 0;
+  for (const char c : text) any |= static_cast<unsigned char>(c);
+  return any < 0x80;
 }
 
 // Both conversions leave ASCII as it is (0x5C and 0x7E included), so most texts skip them.
@@ -44,15 +44,15 @@ std::optional<std::string> ToSjis(std::string_view utf8) {
 // Long texts are converted and written in pieces of this many bytes or so, whole characters.
 constexpr std::size_t kTextPiece = 64 * 1024;
 
-std::size_t CharLength(std::string_view sjis, std::size_t i) {
-  return pallomar::ActiveCodePage().CharLength(sjis, i);
-}
+// Taken once per walk over a text, so that each step is an inline table lookup.
+const pallomar::CodePage& Cp() { return pallomar::ActiveCodePage(); }
 
 // The end of the piece of `sjis` that starts at `from`.
 std::size_t PieceEnd(std::string_view sjis, std::size_t from) {
   if (sjis.size() - from <= kTextPiece) return sjis.size();
+  const pallomar::CodePage& cp = Cp();
   std::size_t i = from;
-  while (i - from < kTextPiece) i += CharLength(sjis, i);
+  while (i - from < kTextPiece) i += cp.CharLength(sjis, i);
   return i;
 }
 
@@ -67,13 +67,18 @@ void ForPieces(std::string_view sjis, F&& f) {
 
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
+bool HasControl(std::string_view sjis) {
+  bool any = false;
+  for (const char c : sjis) any |= IsControl(static_cast<unsigned char>(c));
+  return any;
+}
+
 // U+0080..U+009F: Windows reads byte 0x80 as one, and terminals may act on them.
 bool HasC1Control(std::string_view utf8) {
-  for (std::size_t i = 0; i + 1 < utf8.size(); ++i) {
-    if (utf8[i] == '\xC2' && static_cast<unsigned char>(utf8[i + 1]) <= 0x9F &&
-        static_cast<unsigned char>(utf8[i + 1]) >= 0x80) {
-      return true;
-    }
+  for (std::size_t i = utf8.find('\xC2'); i != std::string_view::npos && i + 1 < utf8.size();
+       i = utf8.find('\xC2', i + 1)) {
+    const auto next = static_cast<unsigned char>(utf8[i + 1]);
+    if (next >= 0x80 && next <= 0x9F) return true;
   }
   return false;
 }
@@ -124,13 +129,16 @@ void AppendOptionalText(Output& out, std::string_view sjis) {
 // A CSV cell of what people see: quoted when it holds a comma or a double quote (line ends are
 // shown escaped, and no trail byte is either of the two).
 void AppendCsvField(Output& out, std::string_view sjis) {
-  const bool quote = sjis.find_first_of(",\"") != std::string_view::npos;
+  // A plain loop: find_first_of searches the set once per byte of the field.
+  const bool quote =
+      std::any_of(sjis.begin(), sjis.end(), [](char c) { return c == ',' || c == '"'; });
   if (quote) out.Text() += '"';
   ForDisplayText(sjis, [&](std::string_view utf8) {
-    for (const char c : utf8) {
-      if (c == '"') out.Text() += '"';
-      out.Text() += c;
+    for (std::size_t at; (at = utf8.find('"')) != std::string_view::npos;) {
+      out.Text().append(utf8.substr(0, at + 1)) += '"';
+      utf8.remove_prefix(at + 1);
     }
+    out.Text() += utf8;
     out.LineDone();
   });
   if (quote) out.Text() += '"';
@@ -377,16 +385,15 @@ namespace {
 
 // DisplayText of a piece that holds whole characters.
 std::string DisplayPiece(std::string_view sjis) {
-  bool plain = true;
-  for (const char c : sjis) plain = plain && !IsControl(static_cast<unsigned char>(c));
-  if (plain) {
+  if (!HasControl(sjis)) {
     if (auto utf8 = ToUtf8(sjis); utf8 && !HasC1Control(*utf8)) return std::move(*utf8);
   }
+  const pallomar::CodePage& cp = Cp();
   std::string out;
   std::size_t i = 0;
   while (i < sjis.size()) {
     const auto c = static_cast<unsigned char>(sjis[i]);
-    const std::size_t n = CharLength(sjis, i);
+    const std::size_t n = cp.CharLength(sjis, i);
     if (!IsControl(c)) {
       if (const auto utf8 = ToUtf8(sjis.substr(i, n)); utf8 && !HasC1Control(*utf8)) {
         out += *utf8;
@@ -418,6 +425,11 @@ std::string DisplayText(std::string_view sjis) {
 std::size_t DisplayWidth(std::string_view utf8) {
   std::size_t width = 0;
   for (std::size_t i = 0; i < utf8.size();) {
+    if (static_cast<unsigned char>(utf8[i]) < 0x80) {  // most of a list is ASCII
+      ++width;
+      ++i;
+      continue;
+    }
     const std::size_t n = Utf8CharLength(utf8, i);
     const std::uint32_t cp = DecodeUtf8(utf8.substr(i, n));
     width += (cp < 0x1100 || (cp >= 0xFF61 && cp <= 0xFF9F)) ? 1 : 2;
@@ -427,8 +439,9 @@ std::size_t DisplayWidth(std::string_view utf8) {
 }
 
 std::string ShownStart(std::string_view sjis, std::size_t chars, bool& cut) {
+  const pallomar::CodePage& cp = Cp();
   std::size_t i = 0;
-  for (std::size_t n = 0; n < chars && i < sjis.size(); ++n) i += CharLength(sjis, i);
+  for (std::size_t n = 0; n < chars && i < sjis.size(); ++n) i += cp.CharLength(sjis, i);
   cut = i < sjis.size();
   return DisplayText(sjis.substr(0, i));
 }
@@ -442,7 +455,9 @@ std::string ShownStart(std::string_view sjis, std::size_t chars) {
 
 std::string Quoted(std::string_view sjis, std::size_t chars) {
   bool cut = false;
-  std::string out = "\"" + ShownStart(sjis, chars, cut);
+  // Appended, not prepended: GCC 12 warns falsely on inserting before a moved-from string.
+  std::string out = "\"";
+  out += ShownStart(sjis, chars, cut);
   out += cut ? "\"..." : "\"";
   return out;
 }
@@ -458,7 +473,10 @@ std::string BoundedUtf8(std::string_view utf8, std::size_t chars) {
 std::string QuotedUtf8(std::string_view utf8, std::size_t chars) {
   std::size_t i = 0;
   for (std::size_t n = 0; n < chars && i < utf8.size(); ++n) i += Utf8CharLength(utf8, i);
-  return "\"" + ShownUtf8(utf8.substr(0, i)) + (i < utf8.size() ? "\"..." : "\"");
+  std::string out = "\"";
+  out += ShownUtf8(utf8.substr(0, i));
+  out += i < utf8.size() ? "\"..." : "\"";
+  return out;
 }
 
 const char* StateWord(std::int32_t v) {

@@ -151,15 +151,19 @@ std::size_t Width(const Cell& c) {
   return width;
 }
 
-void WriteCell(const Cell& c, Output& out) {
+// Writes the cell; returns its width, so that each field is converted once per writing.
+std::size_t WriteCell(const Cell& c, Output& out) {
   if (!c.isField) {
     out.Text() += c.text;
-    return;
+    return DisplayWidth(c.text);
   }
+  std::size_t width = 0;
   ForDisplayText(c.field, [&](std::string_view piece) {
+    width += DisplayWidth(piece);
     out.Text() += piece;
     out.LineDone();
   });
+  return width;
 }
 
 // Opens `file`; on failure says why and returns false.
@@ -209,23 +213,26 @@ int Show(const Io& io, const std::vector<std::string>& args) {
       if (!Open(io, "show", file, list)) return kExitFailed;
       while (list.Next()) measure(Cells(list.Record(), list.Entry() + 1));
     }
+    // A column as wide as a huge field is padded in pieces too.
+    const auto pad = [&](std::size_t left) {
+      while (left > 0) {
+        const std::size_t n = std::min<std::size_t>(left, 64 * 1024);
+        out.Text().append(n, ' ');
+        out.LineDone();
+        left -= n;
+      }
+    };
     const auto write = [&](const Row& row, bool numbered) {
       for (std::size_t k = 0; k < kColumns; ++k) {
-        const std::size_t pad = widths[k] - Width(row[k]);
-        // A column as wide as a huge field is padded in pieces too.
-        const auto padding = [&] {
-          for (std::size_t left = pad; left > 0;) {
-            const std::size_t n = std::min<std::size_t>(left, 64 * 1024);
-            out.Text().append(n, ' ');
-            out.LineDone();
-            left -= n;
-          }
-        };
         if (k > 0) out.Text() += "  ";
         // Numbers line up on the right, texts on the left; the last column needs no padding.
-        if (k == 0 && numbered) padding();
-        WriteCell(row[k], out);
-        if (!(k == 0 && numbered) && k + 1 < kColumns) padding();
+        if (k == 0 && numbered) {
+          pad(widths[k] - Width(row[k]));
+          WriteCell(row[k], out);
+        } else {
+          const std::size_t width = WriteCell(row[k], out);
+          if (k + 1 < kColumns) pad(widths[k] - width);
+        }
       }
       out.Text() += '\n';
       out.LineDone();

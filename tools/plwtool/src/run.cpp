@@ -175,19 +175,27 @@ int RunCommand(const RunIo& io, const std::vector<std::string>& args) {
   if (!io.open(files[0], list)) return kExitUsage;
 
   const Runner runner(io.host, dryRun, wait);
+  Output out(io.out, io.host.toTerminal);
   bool failed = false;
   try {
     while (list.Next()) {
       const EntryResult result = runner.Entry(list.Record(), list.Entry());
       failed = failed || result.failed;
-      // Each line as soon as its entry is done: a program that hangs shows where.
-      io.out << io.host.toTerminal(result.line) << std::flush;
+      out.Text() += result.line;
+      // Each line as soon as its entry is started: a program that hangs shows where. A plan
+      // starts nothing and goes out in pieces.
+      if (dryRun) {
+        out.LineDone();
+      } else {
+        (void)out.Flush();
+      }
     }
   } catch (const ReadFailure& e) {
+    (void)out.Flush();
     io.error("run: " + io.name(files[0]) + ": " + e.what());
     return kExitUsage;
   }
-  if (!io.out) {
+  if (!out.Flush()) {
     io.error("run: the output could not be written");
     return kExitFailed;
   }

@@ -220,7 +220,7 @@ TEST(Import, WritesTheFileTheEditorWouldWrite) {
   const auto out = dir.Path("out.plw");
   const auto r = RunTool({"import", json, out});
   ASSERT_EQ(r.status, kExitOk) << r.err;
-  EXPECT_EQ(TempFolder::Read(out), "102\r\na.exe\r\n-v\r\n\r\n2\r\nFalse\r\n");
+  EXPECT_EQ(ReadFile(out), "102\r\na.exe\r\n-v\r\n\r\n2\r\nFalse\r\n");
 }
 
 TEST(Import, ReadsStandardInputForADash) {
@@ -230,7 +230,7 @@ TEST(Import, ReadsStandardInputForADash) {
                          R"({"format":"pallomar-list","entries":[{"path":"c:\\表.exe",)"
                          R"("windowState":"0","runCheck":true}]})");
   ASSERT_EQ(r.status, kExitOk) << r.err;
-  EXPECT_EQ(TempFolder::Read(out), "102\r\nc:\\" + kHyo + ".exe\r\n\r\n\r\n0\r\nTrue\r\n");
+  EXPECT_EQ(ReadFile(out), "102\r\nc:\\" + kHyo + ".exe\r\n\r\n\r\n0\r\nTrue\r\n");
 }
 
 TEST(Import, AnEmptyListIsWrittenWithAWarning) {
@@ -239,7 +239,7 @@ TEST(Import, AnEmptyListIsWrittenWithAWarning) {
   const auto r =
       RunTool({"import", "-", out}, FakeHost(), R"({"format":"pallomar-list","entries":[]})");
   EXPECT_EQ(r.status, kExitOk);
-  EXPECT_EQ(TempFolder::Read(out), "102\r\n");
+  EXPECT_EQ(ReadFile(out), "102\r\n");
   EXPECT_NE(r.err.find("warning: no entries"), std::string::npos);
 }
 
@@ -257,7 +257,7 @@ TEST_P(ImportRejects, TellsWhereAndLeavesTheTargetAsItWas) {
   const auto r = RunTool({"import", "-", out}, FakeHost(), GetParam().json);
   EXPECT_EQ(r.status, kExitFailed);
   EXPECT_NE(r.err.find("(standard input):" + GetParam().where), std::string::npos) << r.err;
-  EXPECT_EQ(TempFolder::Read(out), "102\r\nold.exe\r\n\r\n\r\n0\r\nTrue\r\n");
+  EXPECT_EQ(ReadFile(out), "102\r\nold.exe\r\n\r\n\r\n0\r\nTrue\r\n");
   EXPECT_EQ(dir.Names().size(), 1u);
 }
 
@@ -318,7 +318,7 @@ TEST(Import, AFolderThatDoesNotExistIsReportedAndNothingIsCreated) {
                          kHead + R"({"path":"a.exe","windowState":"0","runCheck":true}]})");
   EXPECT_EQ(r.status, kExitFailed);
   EXPECT_NE(r.err.find("import: " + out + ": "), std::string::npos) << r.err;
-  EXPECT_FALSE(TempFolder::Exists(out));
+  EXPECT_FALSE(FileExists(out));
   EXPECT_TRUE(dir.Names().empty());
 }
 

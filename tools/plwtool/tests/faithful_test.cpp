@@ -9,6 +9,7 @@
 #include <iterator>
 #include <string>
 
+#include "host.h"
 #include "memory_file_system.h"
 #include "tool_test_util.h"
 
@@ -72,6 +73,29 @@ INSTANTIATE_TEST_SUITE_P(
                       CharCase{"PoundSign", "\xC2\xA3", "\x81\x92", ""},
                       CharCase{"NotSign", "\xC2\xAC", "\x81\xCA", ""}),
     [](const auto& tc) { return std::string(tc.param.name); });
+
+// Texts are converted a character at a time, each character's answer remembered: every text
+// must still get the answer the host gives for it whole, asked first or again.
+TEST(Conversion, CharacterByCharacterAgreesWithTheHostOnTheWholeText) {
+  const std::string texts[] = {
+      "",
+      "c:\\tools\\a.exe",
+      "\x82\xA0\x95\x5C\xB1",  // hiragana, a 0x5C second byte, half-width katakana
+      "\x87\x40\xFA\x5C",      // NEC row 13, IBM extension
+      "\xED\x40",              // NEC's copy of an IBM character: reads back as another
+      "\xEE\xF9",              // a second not sign
+      "a\x82\xA0\xED\x40b",    // one such character in a text that converts
+      "a\x81",                 // a lead byte at the end
+      "\x81\x20",              // a lead byte before a byte that ends no character
+      "\x80\xA0\xFD\xFE\xFF\x7F",
+  };
+  for (int round = 0; round < 2; ++round) {
+    for (const std::string& t : texts) {
+      EXPECT_EQ(SjisToUtf8(t), HostSjisToUtf8(t))
+          << ::testing::PrintToString(t) << " round " << round;
+    }
+  }
+}
 
 // A huge member name was echoed whole, twice, in one error line.
 TEST(Echoes, AHugeMemberNameIsCutInTheMessage) {

@@ -2,6 +2,8 @@
 // a full output device, and one bad file among good ones.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <new>
 #include <streambuf>
 #include <thread>
@@ -124,6 +126,74 @@ TEST(NotARegularFile, ANamedPipeIsRefusedAtOnceWithoutWaiting) {
   EXPECT_EQ(r.status, kExitFailed);
   EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
 }
+
+// A name swapped between a list and a pipe while the tool opens it: asking the name what it is
+// and then opening it blocked on the pipe now and then. Each run must end, with the list shown
+// or the pipe refused, for both commands that read a named file.
+TEST(NotARegularFile, ANameSwappedForAPipeNeverHoldsTheTool) {
+  TempFolder dir;
+  const std::string list = dir.Write("list.plw", kList);
+  const std::string fifo = dir.Path("pipe");
+  const std::string json = dir.Write("list.json", R"({"format":"pallomar-list","entries":[]})");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // One name for each command's kind of file, each swapped to the pipe and back.
+  const std::string links[] = {dir.Path("l"), dir.Path("j")};
+  const std::string files[] = {list, json};
+  for (int k = 0; k < 2; ++k) ASSERT_EQ(::symlink(files[k].c_str(), links[k].c_str()), 0);
+  const std::string next = dir.Path("next");
+
+  std::atomic<bool> done{false};
+  std::atomic<int> round{0};
+  std::atomic<int> held{0};
+  std::thread swapper([&] {
+    for (bool toPipe = true; !done; toPipe = !toPipe) {
+      for (int k = 0; k < 2; ++k) {
+        ::unlink(next.c_str());
+        if (::symlink(toPipe ? fifo.c_str() : files[k].c_str(), next.c_str()) == 0) {
+          ::rename(next.c_str(), links[k].c_str());
+        }
+      }
+    }
+  });
+  // A run that waits on the pipe is let go by a writer, and counted.
+  std::thread watchdog([&] {
+    int seen = -1;
+    for (auto last = std::chrono::steady_clock::now(); !done;
+         std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+      const int now = round;
+      if (now != seen) {
+        seen = now;
+        last = std::chrono::steady_clock::now();
+      } else if (std::chrono::steady_clock::now() - last > std::chrono::seconds(2)) {
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) {
+          ++held;
+          ::close(fd);
+        }
+        last = std::chrono::steady_clock::now();
+      }
+    }
+  });
+  int shown = 0, refused = 0, other = 0;
+  for (int i = 0; i < 600 && held == 0; ++i, ++round) {
+    const auto r =
+        i % 2 ? RunTool({"import", links[1], dir.Path("out.plw")}) : RunTool({"show", links[0]});
+    if (r.status == kExitOk) {
+      ++shown;
+    } else if (r.err.find("not a regular file") != std::string::npos) {
+      ++refused;
+    } else {
+      ++other;
+      ADD_FAILURE() << r.err;
+    }
+  }
+  done = true;
+  swapper.join();
+  watchdog.join();
+  EXPECT_EQ(held, 0);
+  EXPECT_EQ(other, 0);
+  EXPECT_GT(shown + refused, 0);
+}
 #endif
 
 struct Echoed {
@@ -235,7 +305,7 @@ TEST(RefusedOnImport, ExactlyWhatWouldNotReadBack) {
   ASSERT_EQ(imported.status, kExitOk) << imported.err;
   const auto exported = RunTool({"export", out});
   EXPECT_NE(exported.out.find("\"path\": \"\\u001aa.exe\""), std::string::npos) << exported.out;
-  EXPECT_EQ(TempFolder::Read(out),
+  EXPECT_EQ(ReadFile(out),
             "102\r\n\x1A"
             "a.exe\r\n\r\n\r\n0\r\nFalse\r\n");
 }

@@ -1,4 +1,5 @@
-// A fresh folder under the system's temporary folder for one test, removed afterwards.
+// A fresh folder under the system's temporary folder for one test, removed with everything in
+// it afterwards. Names are joined as bytes, so a Shift-JIS name reaches the ANSI calls intact.
 #pragma once
 
 #include <algorithm>
@@ -8,9 +9,21 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace pallomar::test_support {
+
+// The whole of a file, or "" when it cannot be read.
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::exists(path, ec);
+}
 
 class TempFolder {
  public:
@@ -20,6 +33,7 @@ class TempFolder {
     dir_ = std::filesystem::temp_directory_path() /
            ("pallomar-test-" + std::to_string(stamp) + "-" + std::to_string(++counter));
     std::filesystem::create_directories(dir_);
+    path_ = dir_.string();
   }
   ~TempFolder() {
     std::error_code ec;
@@ -28,18 +42,22 @@ class TempFolder {
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
 
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  const std::string& Path() const { return path_; }
+  std::string Path(const std::string& name) const {
+#ifdef _WIN32
+    return path_ + "\\" + name;
+#else
+    return path_ + "/" + name;
+#endif
+  }
 
   std::string Write(const std::string& name, const std::string& bytes) const {
-    std::ofstream out(dir_ / name, std::ios::binary | std::ios::trunc);
+    std::ofstream out(Path(name), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return Path(name);
   }
 
-  std::string Read(const std::string& name) const {
-    std::ifstream in(dir_ / name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  std::string Read(const std::string& name) const { return ReadFile(Path(name)); }
 
   // The names in the folder, sorted: shows a temporary file left behind.
   std::vector<std::string> Names() const {
@@ -55,6 +73,7 @@ class TempFolder {
 
  private:
   std::filesystem::path dir_;
+  std::string path_;
 };
 
 }  // namespace pallomar::test_support

@@ -1,0 +1,60 @@
+// Shift-JIS to UTF-8 a character at a time, each character's answer asked of the host once.
+// Code page 932 has no shift states, so a text converts (and converts back) exactly as its
+// characters do one by one: a list of a million entries costs the host a few thousand calls.
+#include <array>
+#include <cstring>
+#include <memory>
+
+#include "entrylist/codepage.h"
+#include "host.h"
+
+namespace plwtool {
+
+namespace {
+
+struct CharForm {
+  enum : unsigned char { Unknown, Converts, Refused } state = Unknown;
+  unsigned char length = 0;
+  char utf8[4] = {};
+};
+
+// Indexed by the byte, or by lead byte * 256 + trail byte (lead bytes are 0x81 and above, so
+// the two never meet).
+using CharForms = std::array<CharForm, 65536>;
+
+const CharForm& FormOf(CharForms& forms, std::string_view ch) {
+  const auto b = [&](std::size_t k) { return static_cast<unsigned char>(ch[k]); };
+  CharForm& form = forms[ch.size() == 1 ? b(0) : b(0) * 256u + b(1)];
+  if (form.state == CharForm::Unknown) {
+    const auto utf8 = HostSjisToUtf8(ch);
+    if (utf8 && utf8->size() <= sizeof form.utf8) {
+      form.state = CharForm::Converts;
+      form.length = static_cast<unsigned char>(utf8->size());
+      std::memcpy(form.utf8, utf8->data(), utf8->size());
+    } else {
+      form.state = CharForm::Refused;
+    }
+  }
+  return form;
+}
+
+}  // namespace
+
+std::optional<std::string> SjisToUtf8(std::string_view sjis) {
+  // The list's code page, whatever the machine's: its texts are Shift-JIS everywhere.
+  static const std::unique_ptr<pallomar::CodePage> cp932 = pallomar::MakeBuiltinCp932();
+  thread_local std::unique_ptr<CharForms> forms;
+  if (!forms) forms = std::make_unique<CharForms>();
+  std::string out;
+  out.reserve(sjis.size() + sjis.size() / 2);
+  for (std::size_t i = 0; i < sjis.size();) {
+    const std::size_t n = cp932->CharLength(sjis, i);
+    const CharForm& form = FormOf(*forms, sjis.substr(i, n));
+    if (form.state != CharForm::Converts) return std::nullopt;
+    out.append(form.utf8, form.length);
+    i += n;
+  }
+  return out;
+}
+
+}  // namespace plwtool
