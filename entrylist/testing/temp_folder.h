@@ -15,7 +15,7 @@
 namespace pallomar::test_support {
 
 // The whole of a file, or "" when it cannot be read.
-inline std::string ReadFile(const std::string& path) {
+inline std::string FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
@@ -57,7 +57,7 @@ class TempFolder {
     return Path(name);
   }
 
-  std::string Read(const std::string& name) const { return ReadFile(Path(name)); }
+  std::string Read(const std::string& name) const { return FileBytes(Path(name)); }
 
   // The names in the folder, sorted: shows a temporary file left behind.
   std::vector<std::string> Names() const {

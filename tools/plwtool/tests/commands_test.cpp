@@ -27,9 +27,9 @@ std::string TwoEntryList() {
 }
 
 TEST(Show, PrintsTheTableInTheTerminalsEncodingWithWordsAndAlignedColumns) {
-  TempFolder dir;
+  MemoryFolder dir;
   const auto file = dir.Write("two.plw", TwoEntryList());
-  const auto r = RunTool({"show", file});
+  const auto r = dir.Run({"show", file});
   EXPECT_EQ(r.status, kExitOk) << r.err;
   EXPECT_EQ(r.err, "");
   // Full-width characters take two columns, half-width katakana one.
@@ -50,9 +50,9 @@ struct CellCase {
 class ShowCells : public ::testing::TestWithParam<CellCase> {};
 
 TEST_P(ShowCells, ShowsTheFieldAsAPersonShouldSeeIt) {
-  TempFolder dir;
+  MemoryFolder dir;
   const auto file = dir.Write("l.plw", "102\r\n" + GetParam().record);
-  const auto r = RunTool({"show", file});
+  const auto r = dir.Run({"show", file});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   const auto line = r.out.substr(r.out.find('\n') + 1);
   EXPECT_NE(line.find(GetParam().shown), std::string::npos) << r.out;
@@ -81,8 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& tc) { return std::string(tc.param.name); });
 
 TEST(Show, AListWithNoRecordsShowsOnlyTheHeadings) {
-  TempFolder dir;
-  const auto r = RunTool({"show", dir.Write("e.plw", "102\r\n")});
+  MemoryFolder dir;
+  const auto r = dir.Run({"show", dir.Write("e.plw", "102\r\n")});
   EXPECT_EQ(r.status, kExitOk);
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
 }
@@ -97,7 +97,7 @@ struct UsageCase {
 class BadUse : public ::testing::TestWithParam<UsageCase> {};
 
 TEST_P(BadUse, SaysWhatIsWrongOnStandardErrorWithTheStatus) {
-  TempFolder dir;
+  MemoryFolder dir;
   const auto list = dir.Write("ok.plw", TwoEntryList());
   const auto text = dir.Write("text.plw", "hello\r\n");
   std::vector<std::string> args;
@@ -108,7 +108,7 @@ TEST_P(BadUse, SaysWhatIsWrongOnStandardErrorWithTheStatus) {
     if (a == "$DIR") a = dir.Path("");
     args.push_back(a);
   }
-  const auto r = RunTool(args);
+  const auto r = dir.Run(args);
   EXPECT_EQ(r.status, GetParam().status);
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err.find(GetParam().errPart), std::string::npos) << r.err;
@@ -153,8 +153,8 @@ TEST(Help, GoesToStandardOutputWithSuccess) {
 }
 
 TEST(Export, JsonKeepsAbsentValuesAsNullAndTheStateTextAsWritten) {
-  TempFolder dir;
-  const auto r = RunTool({"export", dir.Write("two.plw", TwoEntryList())});
+  MemoryFolder dir;
+  const auto r = dir.Run({"export", dir.Write("two.plw", TwoEntryList())});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   EXPECT_EQ(r.out,
             "{\n"
@@ -180,8 +180,8 @@ TEST(Export, JsonKeepsAbsentValuesAsNullAndTheStateTextAsWritten) {
 }
 
 TEST(Export, BytesThatAreNotShiftJisGoOutAsHex) {
-  TempFolder dir;
-  const auto r = RunTool(
+  MemoryFolder dir;
+  const auto r = dir.Run(
       {"export", dir.Write("x.plw", "102\r\n" + Record("a\x81\x7F.exe", "", "", "\x82", "True"))});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   EXPECT_NE(r.out.find("\"path\": {\"hex\": \"61817F2E657865\"}"), std::string::npos) << r.out;
@@ -189,22 +189,22 @@ TEST(Export, BytesThatAreNotShiftJisGoOutAsHex) {
 }
 
 TEST(Export, AFileWithNoRecordsIsAnEmptyList) {
-  TempFolder dir;
-  const auto r = RunTool({"export", dir.Write("e.plw", "101\r\n")});
+  MemoryFolder dir;
+  const auto r = dir.Run({"export", dir.Write("e.plw", "101\r\n")});
   ASSERT_EQ(r.status, kExitOk);
   EXPECT_EQ(r.out,
             "{\n  \"format\": \"pallomar-list\",\n  \"version\": \"101\",\n  \"entries\": []\n}\n");
 }
 
 TEST(Export, CsvQuotesFieldsWithCommasQuotesAndAddsAHeaderRow) {
-  TempFolder dir;
+  MemoryFolder dir;
   const auto file =
       dir.Write("c.plw", "102\r\n" + Record("c:\\a,b.exe", "say \"hi\"", "", "0", "True") +
                              Record("c:\\" + kHyo + ".exe", "", "c:\\x", "2", "False"));
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"export", file, "--format", "csv"},
         std::vector<std::string>{"export", "--format=csv", file}}) {
-    const auto r = RunTool(args);
+    const auto r = dir.Run(args);
     ASSERT_EQ(r.status, kExitOk) << r.err;
     EXPECT_EQ(r.out,
               "number,path,params,folder,windowState,runCheck\r\n"
@@ -214,32 +214,32 @@ TEST(Export, CsvQuotesFieldsWithCommasQuotesAndAddsAHeaderRow) {
 }
 
 TEST(Import, WritesTheFileTheEditorWouldWrite) {
-  TempFolder dir;
+  MemoryFolder dir;
   const auto json = dir.Write("l.json", R"({"format":"pallomar-list","version":"102","entries":[
     {"path":"a.exe","params":"-v","folder":null,"windowState":"2","runCheck":false}]})");
   const auto out = dir.Path("out.plw");
-  const auto r = RunTool({"import", json, out});
+  const auto r = dir.Run({"import", json, out});
   ASSERT_EQ(r.status, kExitOk) << r.err;
-  EXPECT_EQ(ReadFile(out), "102\r\na.exe\r\n-v\r\n\r\n2\r\nFalse\r\n");
+  EXPECT_EQ(dir.Read(out), "102\r\na.exe\r\n-v\r\n\r\n2\r\nFalse\r\n");
 }
 
 TEST(Import, ReadsStandardInputForADash) {
-  TempFolder dir;
+  MemoryFolder dir;
   const auto out = dir.Path("out.plw");
-  const auto r = RunTool({"import", "-", out}, FakeHost(),
+  const auto r = dir.Run({"import", "-", out}, FakeHost(),
                          R"({"format":"pallomar-list","entries":[{"path":"c:\\表.exe",)"
                          R"("windowState":"0","runCheck":true}]})");
   ASSERT_EQ(r.status, kExitOk) << r.err;
-  EXPECT_EQ(ReadFile(out), "102\r\nc:\\" + kHyo + ".exe\r\n\r\n\r\n0\r\nTrue\r\n");
+  EXPECT_EQ(dir.Read(out), "102\r\nc:\\" + kHyo + ".exe\r\n\r\n\r\n0\r\nTrue\r\n");
 }
 
 TEST(Import, AnEmptyListIsWrittenWithAWarning) {
-  TempFolder dir;
+  MemoryFolder dir;
   const auto out = dir.Path("out.plw");
   const auto r =
-      RunTool({"import", "-", out}, FakeHost(), R"({"format":"pallomar-list","entries":[]})");
+      dir.Run({"import", "-", out}, FakeHost(), R"({"format":"pallomar-list","entries":[]})");
   EXPECT_EQ(r.status, kExitOk);
-  EXPECT_EQ(ReadFile(out), "102\r\n");
+  EXPECT_EQ(dir.Read(out), "102\r\n");
   EXPECT_NE(r.err.find("warning: no entries"), std::string::npos);
 }
 
@@ -252,12 +252,12 @@ struct BadJson {
 class ImportRejects : public ::testing::TestWithParam<BadJson> {};
 
 TEST_P(ImportRejects, TellsWhereAndLeavesTheTargetAsItWas) {
-  TempFolder dir;
+  MemoryFolder dir;
   const auto out = dir.Write("out.plw", "102\r\nold.exe\r\n\r\n\r\n0\r\nTrue\r\n");
-  const auto r = RunTool({"import", "-", out}, FakeHost(), GetParam().json);
+  const auto r = dir.Run({"import", "-", out}, FakeHost(), GetParam().json);
   EXPECT_EQ(r.status, kExitFailed);
   EXPECT_NE(r.err.find("(standard input):" + GetParam().where), std::string::npos) << r.err;
-  EXPECT_EQ(ReadFile(out), "102\r\nold.exe\r\n\r\n\r\n0\r\nTrue\r\n");
+  EXPECT_EQ(dir.Read(out), "102\r\nold.exe\r\n\r\n\r\n0\r\nTrue\r\n");
   EXPECT_EQ(dir.Names().size(), 1u);
 }
 
@@ -312,13 +312,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& tc) { return std::string(tc.param.name); });
 
 TEST(Import, AFolderThatDoesNotExistIsReportedAndNothingIsCreated) {
-  TempFolder dir;
+  MemoryFolder dir;
   const auto out = dir.Path("no/such/folder/out.plw");
-  const auto r = RunTool({"import", "-", out}, FakeHost(),
+  const auto r = dir.Run({"import", "-", out}, FakeHost(),
                          kHead + R"({"path":"a.exe","windowState":"0","runCheck":true}]})");
   EXPECT_EQ(r.status, kExitFailed);
   EXPECT_NE(r.err.find("import: " + out + ": "), std::string::npos) << r.err;
-  EXPECT_FALSE(FileExists(out));
+  EXPECT_FALSE(dir.Exists(out));
   EXPECT_TRUE(dir.Names().empty());
 }
 
@@ -332,9 +332,9 @@ struct CheckCase {
 class Check : public ::testing::TestWithParam<CheckCase> {};
 
 TEST_P(Check, ReportsEachFindingOnItsOwnLine) {
-  TempFolder dir;
+  MemoryFolder dir;
   const auto file = dir.Write("l.plw", GetParam().bytes);
-  const auto r = RunTool({"check", file});
+  const auto r = dir.Run({"check", file});
   std::string expected;
   for (const auto& l : GetParam().lines) expected += file + ": " + l + "\n";
   // The note belongs to lists that were read; a file the editor does not open has none.
@@ -475,11 +475,11 @@ TEST(Check, LooksForPathsWhereTheHostCanSeeThem) {
 }
 
 TEST(Check, AnUnreadableFileGivesStatusTwoAndTheOthersAreStillChecked) {
-  TempFolder dir;
+  MemoryFolder dir;
   const auto good = dir.Write("good.plw", "102\r\n" + kGood);
   const auto odd = dir.Write("odd.plw", "101\r\n" + kGood);
   const auto missing = dir.Path("missing.plw");
-  const auto r = RunTool({"check", good, missing, odd});
+  const auto r = dir.Run({"check", good, missing, odd});
   EXPECT_EQ(r.status, kExitUsage);
   EXPECT_EQ(r.err, "plwtool: check: " + missing + ": ファイルが見つかりません\n");
   EXPECT_NE(r.out.find(good + ": no findings\n"), std::string::npos) << r.out;
@@ -487,11 +487,11 @@ TEST(Check, AnUnreadableFileGivesStatusTwoAndTheOthersAreStillChecked) {
 }
 
 TEST(Check, FindingsWithoutUnreadableFilesGiveStatusOne) {
-  TempFolder dir;
+  MemoryFolder dir;
   const auto good = dir.Write("good.plw", "102\r\n" + kGood);
   const auto odd = dir.Write("odd.plw", "101\r\n" + kGood);
-  EXPECT_EQ(RunTool({"check", good, odd}).status, kExitFailed);
-  EXPECT_EQ(RunTool({"check", good, good}).status, kExitOk);
+  EXPECT_EQ(dir.Run({"check", good, odd}).status, kExitFailed);
+  EXPECT_EQ(dir.Run({"check", good, good}).status, kExitOk);
 }
 
 #ifdef _WIN32
@@ -499,7 +499,7 @@ TEST(Show, TheRealHostWritesTheConsolesCodePage) {
   UINT cp = GetConsoleOutputCP();
   if (cp == 0) cp = GetACP();
   if (cp != 932) GTEST_SKIP() << "console code page " << cp;
-  TempFolder dir;
+  TempFolder dir;  // the real program on the real file system
   const auto file =
       dir.Write("l.plw", "102\r\n" + Record("c:\\" + kHyo + ".exe", "", "", "1", "True"));
   std::istringstream in;
@@ -513,7 +513,7 @@ TEST(Show, TheRealHostWritesTheConsolesCodePage) {
 #endif
 
 TEST(Check, TheRealHostLooksForPathsOnlyOnWindows) {
-  TempFolder dir;
+  TempFolder dir;  // the real program on the real file system
   const auto present = dir.Write("present.exe", "");
   const auto file = dir.Write("l.plw", "102\r\n" + Record(present, "", "", "0", "True") +
                                            Record(dir.Path("absent.exe"), "", "", "0", "True"));

@@ -84,9 +84,10 @@ TEST(Conversion, CharacterByCharacterAgreesWithTheHostOnTheWholeText) {
       "\x87\x40\xFA\x5C",      // NEC row 13, IBM extension
       "\xED\x40",              // NEC's copy of an IBM character: reads back as another
       "\xEE\xF9",              // a second not sign
-      "a\x82\xA0\xED\x40b",    // one such character in a text that converts
-      "a\x81",                 // a lead byte at the end
-      "\x81\x20",              // a lead byte before a byte that ends no character
+      "a\x82\xA0\xED\x40"
+      "b",         // one such character in a text that converts
+      "a\x81",     // a lead byte at the end
+      "\x81\x20",  // a lead byte before a byte that ends no character
       "\x80\xA0\xFD\xFE\xFF\x7F",
   };
   for (int round = 0; round < 2; ++round) {

@@ -305,7 +305,7 @@ TEST(RefusedOnImport, ExactlyWhatWouldNotReadBack) {
   ASSERT_EQ(imported.status, kExitOk) << imported.err;
   const auto exported = RunTool({"export", out});
   EXPECT_NE(exported.out.find("\"path\": \"\\u001aa.exe\""), std::string::npos) << exported.out;
-  EXPECT_EQ(ReadFile(out),
+  EXPECT_EQ(FileBytes(out),
             "102\r\n\x1A"
             "a.exe\r\n\r\n\r\n0\r\nFalse\r\n");
 }

@@ -120,14 +120,14 @@ TEST(RoundTrip, ExportThenImportGivesBackTheWritersBytes) {
       list.Append(g.Path(), g.Optional(), g.Optional(), g.State(), g.RunFlag());
     }
     pallomar::WriteListFile(original, list);
-    const std::string bytes = ReadFile(original);
+    const std::string bytes = FileBytes(original);
 
     const auto exported = RunTool({"export", original});
     ASSERT_EQ(exported.status, kExitOk) << "seed " << seed << ": " << exported.err;
     { std::ofstream(json, std::ios::binary) << exported.out; }
     const auto imported = RunTool({"import", json, copy});
     ASSERT_EQ(imported.status, kExitOk) << "seed " << seed << ": " << imported.err;
-    ASSERT_EQ(ReadFile(copy), bytes) << "seed " << seed << "\n" << exported.out;
+    ASSERT_EQ(FileBytes(copy), bytes) << "seed " << seed << "\n" << exported.out;
 
     // The form is stable: the copy exports to the same JSON.
     EXPECT_EQ(RunTool({"export", copy}).out, exported.out) << "seed " << seed;
@@ -177,7 +177,7 @@ TEST(RoundTrip, OlderVersionLinesComeBackAsTheCurrentOne) {
   EXPECT_NE(exported.out.find("\"version\": \"100\""), std::string::npos);
   const auto copy = dir.Path("copy.plw");
   ASSERT_EQ(RunTool({"import", "-", copy}, FakeHost(), exported.out).status, kExitOk);
-  EXPECT_EQ(ReadFile(copy), "102\r\na.exe\r\n\r\n\r\n0\r\nTrue\r\n");
+  EXPECT_EQ(FileBytes(copy), "102\r\na.exe\r\n\r\n\r\n0\r\nTrue\r\n");
 }
 
 }  // namespace

@@ -108,7 +108,7 @@ class ProbeReports {
       std::this_thread::sleep_for(50ms);
     }
     std::map<std::string, std::string> report;
-    for (const auto& line : Lines(ReadFile(file))) {
+    for (const auto& line : Lines(FileBytes(file))) {
       const std::size_t eq = line.find('=');
       if (eq != std::string::npos) report[line.substr(0, eq)] = line.substr(eq + 1);
     }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "memory_file_system.h"
 #include "plwtool.h"
 #include "temp_folder.h"
 
@@ -42,7 +43,31 @@ inline RunResult RunTool(const std::vector<std::string>& args, const Host& host 
 }
 
 using pallomar::test_support::FileExists;
-using pallomar::test_support::ReadFile;
+using pallomar::test_support::FileBytes;
 using pallomar::test_support::TempFolder;
+
+// A folder in memory with TempFolder's surface, for commands that need no real file: the
+// tool is run over its file system.
+class MemoryFolder {
+ public:
+  pallomar::testing::MemoryFileSystem fs;
+
+  MemoryFolder() { fs.AddFolder("/mem/d"); }
+  std::string Path(const std::string& name) const {
+    return name.empty() ? "/mem/d" : "/mem/d/" + name;
+  }
+  std::string Write(const std::string& name, const std::string& bytes) {
+    fs.Put(Path(name), bytes);
+    return Path(name);
+  }
+  std::string Read(const std::string& path) const { return fs.Get(path).value_or(""); }
+  bool Exists(const std::string& path) const { return fs.Get(path).has_value(); }
+  // Full paths of every file: shows one left behind.
+  std::vector<std::string> Names() const { return fs.Files(); }
+  RunResult Run(const std::vector<std::string>& args, const Host& host = FakeHost(),
+                const std::string& input = "") {
+    return RunTool(args, host, input, fs);
+  }
+};
 
 }  // namespace plwtool::testing
