@@ -42,8 +42,8 @@ inline RunResult RunTool(const std::vector<std::string>& args, const Host& host 
   return r;
 }
 
-using pallomar::test_support::FileExists;
 using pallomar::test_support::FileBytes;
+using pallomar::test_support::FileExists;
 using pallomar::test_support::TempFolder;
 
 // A folder in memory with TempFolder's surface, for commands that need no real file: the
