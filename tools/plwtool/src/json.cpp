@@ -89,7 +89,7 @@ JsonReader::JsonReader(std::istream& in) : in_(in), buf_(2 * kPiece) {
   }
 }
 
-void JsonReader::Fill(std::size_t n) {
+void JsonReader::Refill(std::size_t n) {
   while (end_ - at_ < n && !eof_) {
     if (at_ != 0) {
       std::memmove(buf_.data(), buf_.data() + at_, end_ - at_);
@@ -102,16 +102,6 @@ void JsonReader::Fill(std::size_t n) {
     if (in_.bad()) Fail("the input could not be read");
     if (got == 0) eof_ = true;
   }
-}
-
-char JsonReader::At(std::size_t k) {
-  Fill(k + 1);
-  return at_ + k < end_ ? buf_[at_ + k] : '\0';
-}
-
-bool JsonReader::AtEnd() {
-  Fill(1);
-  return at_ >= end_;
 }
 
 // Moves over `n` bytes, counting lines and characters (UTF-8 continuation bytes do not start
@@ -309,18 +299,29 @@ std::string JsonReader::String() {
   Advance(1);
   std::string out;
   for (;;) {
-    // Plain printable ASCII goes over in runs: one column per byte, no line ends.
+    // Printable ASCII and whole, valid UTF-8 characters in the buffer go over in runs: one
+    // column per character, no line ends. Anything else takes the slow way below.
     Fill(1);
-    std::size_t run = 0;
+    std::size_t run = 0, chars = 0;
+    const auto in = [&](std::size_t k) {
+      return at_ + run + k < end_ ? static_cast<unsigned char>(buf_[at_ + run + k]) : 0u;
+    };
     while (at_ + run < end_) {
-      const auto c = static_cast<unsigned char>(buf_[at_ + run]);
-      if (c < 0x20 || c >= 0x80 || c == '"' || c == '\\') break;
-      ++run;
+      const unsigned c = in(0);
+      std::size_t n = 1;
+      if (c >= 0x80) {
+        n = Utf8SequenceLength(in);
+        if (n == 0) break;
+      } else if (c < 0x20 || c == '"' || c == '\\') {
+        break;
+      }
+      run += n;
+      ++chars;
     }
     if (run != 0) {
       out.append(buf_.data() + at_, run);
       at_ += run;
-      pos_.column += run;
+      pos_.column += chars;
       continue;
     }
     if (AtEnd()) Fail("unterminated string");

@@ -70,9 +70,20 @@ class JsonReader {
 
   [[noreturn]] void Fail(const std::string& message) const { throw JsonError(pos_, message); }
   // Makes `n` bytes from the read position available when the input holds them.
-  void Fill(std::size_t n);
-  char At(std::size_t k);
-  bool AtEnd();
+  // At least `n` bytes from at_ in the buffer, unless the input ends first. Inline: it is
+  // asked before nearly every byte, and the buffer mostly holds them already.
+  void Fill(std::size_t n) {
+    if (end_ - at_ < n && !eof_) Refill(n);
+  }
+  void Refill(std::size_t n);
+  char At(std::size_t k) {
+    Fill(k + 1);
+    return at_ + k < end_ ? buf_[at_ + k] : '\0';
+  }
+  bool AtEnd() {
+    Fill(1);
+    return at_ >= end_;
+  }
   void Advance(std::size_t n);
   void SkipSpace();
   void Expect(std::string_view word);
