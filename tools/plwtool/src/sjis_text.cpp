@@ -1,6 +1,6 @@
 // Shift-JIS to UTF-8 a character at a time, each character's answer asked of the host once.
 // Code page 932 has no shift states, so a text converts (and converts back) exactly as its
-// characters do one by one: a list of a million entries costs the host a few thousand calls.
+// characters do one by one: however long the list, the host is asked once per distinct character.
 #include <array>
 #include <cstring>
 #include <memory>
