@@ -81,10 +81,7 @@ PALLOMAR_WINE_TRAP=0
 . "$root/scripts/wine-env.sh"
 editor_pid=""
 finish() {
-  if [[ -n "$editor_pid" ]] && kill -0 "$editor_pid" 2>/dev/null; then
-    kill "$editor_pid" 2>/dev/null || true
-    wait "$editor_pid" 2>/dev/null || true
-  fi
+  pallomar_stop_pid "$editor_pid"
   pallomar_wine_cleanup
   rm -rf "$work"
 }

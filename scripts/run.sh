@@ -72,10 +72,7 @@ PALLOMAR_WINE_TRAP=0
 
 wine_pid=""
 stop() {
-  if [[ -n "$wine_pid" ]] && kill -0 "$wine_pid" 2>/dev/null; then
-    kill "$wine_pid" 2>/dev/null || true
-    wait "$wine_pid" 2>/dev/null || true
-  fi
+  pallomar_stop_pid "$wine_pid"
   pallomar_wine_cleanup
 }
 trap stop EXIT

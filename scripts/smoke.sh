@@ -28,10 +28,7 @@ PALLOMAR_WINE_TRAP=0
 work="$(mktemp -d -t pallomar-smoke.XXXXXX)"
 wine_pid=""
 finish() {
-  if [[ -n "$wine_pid" ]] && kill -0 "$wine_pid" 2>/dev/null; then
-    kill "$wine_pid" 2>/dev/null || true
-    wait "$wine_pid" 2>/dev/null || true
-  fi
+  pallomar_stop_pid "$wine_pid"
   pallomar_wine_cleanup
   rm -rf "$work"
 }

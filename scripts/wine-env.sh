@@ -134,6 +134,17 @@ pallomar_create_prefix() {
   printf '%s\n' "$PALLOMAR_PREFIX_VERSION" >"$WINEPREFIX/.pallomar-prefix"
 }
 
+# Stops a process the calling script started (its PID, or nothing when empty) if it still runs,
+# and waits for it.
+pallomar_stop_pid() {
+  local pid="$1"
+  if [[ -n "$pid" ]] && kill -0 "$pid" 2>/dev/null; then
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  fi
+  return 0
+}
+
 pallomar_wine_cleanup() {
   if [[ -d "$WINEPREFIX" ]]; then
     timeout 30 wineserver -k >/dev/null 2>&1 || true
