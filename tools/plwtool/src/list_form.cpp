@@ -44,13 +44,10 @@ std::optional<std::string> ToSjis(std::string_view utf8) {
 // Long texts are converted and written in pieces of this many bytes or so, whole characters.
 constexpr std::size_t kTextPiece = 64 * 1024;
 
-// Taken once per walk over a text, so that each step is an inline table lookup.
-const pallomar::CodePage& Cp() { return pallomar::ActiveCodePage(); }
-
 // The end of the piece of `sjis` that starts at `from`.
 std::size_t PieceEnd(std::string_view sjis, std::size_t from) {
   if (sjis.size() - from <= kTextPiece) return sjis.size();
-  const pallomar::CodePage& cp = Cp();
+  const pallomar::CodePage& cp = pallomar::ActiveCodePage();  // once per walk
   std::size_t i = from;
   while (i - from < kTextPiece) i += cp.CharLength(sjis, i);
   return i;
@@ -391,7 +388,7 @@ std::string DisplayPiece(std::string_view sjis) {
   if (!HasControl(sjis)) {
     if (auto utf8 = ToUtf8(sjis); utf8 && !HasC1Control(*utf8)) return std::move(*utf8);
   }
-  const pallomar::CodePage& cp = Cp();
+  const pallomar::CodePage& cp = pallomar::ActiveCodePage();  // once per walk
   std::string out;
   std::size_t i = 0;
   while (i < sjis.size()) {
@@ -442,7 +439,7 @@ std::size_t DisplayWidth(std::string_view utf8) {
 }
 
 std::string ShownStart(std::string_view sjis, std::size_t chars, bool& cut) {
-  const pallomar::CodePage& cp = Cp();
+  const pallomar::CodePage& cp = pallomar::ActiveCodePage();  // once per walk
   std::size_t i = 0;
   for (std::size_t n = 0; n < chars && i < sjis.size(); ++n) i += cp.CharLength(sjis, i);
   cut = i < sjis.size();

@@ -3,10 +3,7 @@
 // program's own streams are the point.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "host.h"
@@ -81,6 +78,7 @@ TEST(Conversion, CharacterByCharacterAgreesWithTheHostOnTheWholeText) {
       "",
       "c:\\tools\\a.exe",
       "\x82\xA0\x95\x5C\xB1",  // hiragana, a 0x5C second byte, half-width katakana
+      "\x82\xA2\x81\x40",      // characters sharing lead bytes with others here
       "\x87\x40\xFA\x5C",      // NEC row 13, IBM extension
       "\xED\x40",              // NEC's copy of an IBM character: reads back as another
       "\xEE\xF9",              // a second not sign
@@ -189,14 +187,14 @@ TEST(Streaming, AHugeFieldExportsWholeInEveryForm) {
 
 #if !defined(_WIN32) && defined(PLWTOOL_PROGRAM)
 // The real program with its standard streams as a shell gives them.
+// Its standard error goes to a folder of the test's own: tests run side by side.
 int Shell(const std::string& redirections, std::string& err) {
-  const std::string errFile = ::testing::TempDir() + "plwtool_shell_err";
+  const TempFolder dir;
+  const std::string errFile = dir.Path("err");
   const std::string command =
       std::string("'") + PLWTOOL_PROGRAM + "' " + redirections + " 2>'" + errFile + "'";
   const int status = std::system(command.c_str());
-  std::ifstream f(errFile);
-  err.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-  std::remove(errFile.c_str());
+  err = FileBytes(errFile);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -208,14 +206,14 @@ TEST(RealStreams, HelpThatCannotBeWrittenIsAFailure) {
 }
 
 TEST(RealStreams, UnreadableStandardInputSaysSoNotThatTheTextEnded) {
-  const std::string out = ::testing::TempDir() + "plwtool_stdin_out.plw";
+  const TempFolder dir;
+  const std::string out = dir.Path("out.plw");
   for (const char* input : {"<&-", "<."}) {
     std::string err;
     EXPECT_EQ(Shell(std::string("import - '") + out + "' " + input, err), kExitFailed) << input;
     EXPECT_NE(err.find("(standard input): could not be read"), std::string::npos) << err;
     EXPECT_EQ(err.find("end of the text"), std::string::npos) << err;
   }
-  std::remove(out.c_str());
 }
 #endif
 
