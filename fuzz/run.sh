@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds a fuzz target with clang (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer) and
 # runs it from its seed corpus.
-#   fuzz/run.sh [seconds] [build folder] [list|json]
+#   fuzz/run.sh [seconds] [build folder] [list|json|shortcut]
 # list: the list-file parse against the plain reference reader, and the writer's round trip.
 # json: plwtool's JSON import; whatever it accepts must export and import back the same.
+# shortcut: plwtool's shortcut reader; whatever it accepts must give an entry a list can hold.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(dirname "$here")"
@@ -27,8 +28,18 @@ case "$target" in
     flags+=(-I"$root/tools/plwtool/src")
     seeds="$here/json_corpus"
     ;;
+  shortcut)
+    sources=("$here/shortcut_fuzz.cpp" "$here/texts_ascii.cpp" "${entrylist[@]}"
+      "$root/entrylist/src/model.cpp" "$root/entrylist/src/paths.cpp"
+      "$root/entrylist/src/codepage.cpp" "$root/tools/plwtool/src/shortcut_file.cpp"
+      "$root/tools/plwtool/src/shortcuts.cpp" "$root/tools/plwtool/src/list_form.cpp"
+      "$root/tools/plwtool/src/json.cpp" "$root/tools/plwtool/src/sjis_text.cpp"
+      "$root/tools/plwtool/src/host_posix.cpp")
+    flags+=(-I"$root/tools/plwtool/src")
+    seeds="$here/shortcut_corpus"
+    ;;
   *)
-    echo "usage: $0 [seconds] [build folder] [list|json]" >&2
+    echo "usage: $0 [seconds] [build folder] [list|json|shortcut]" >&2
     exit 2
     ;;
 esac

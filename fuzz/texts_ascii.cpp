@@ -1,5 +1,5 @@
 // Plain ASCII stand-ins for the texts the entry list's errors use: the fuzz build's compiler
-// cannot emit Shift-JIS, and the fuzzer checks no message wording.
+// cannot emit Shift-JIS, and the fuzzers check no message wording.
 #include "texts.h"
 
 namespace pallomar::text {
@@ -17,5 +17,16 @@ extern const char kIoReadPastEnd[] = "read past end";
 extern const char kIoDiskFull[] = "disk full";
 extern const char kIoNotNumeric[] = "not numeric";
 extern const char kIoOtherFormat[] = "I/O error (%d)";
+// The editing rules' words, for the shortcut reader's use of the add rule.
+extern const char kDetailsPath[] = "path: ";
+extern const char kDetailsParams[] = "params: ";
+extern const char kDetailsFolder[] = "folder: ";
+extern const char kDetailsWindow[] = "window: ";
+extern const char kDetailsRunCheck[] = "run check: ";
+extern const char kWindowNormal[] = "normal";
+extern const char kWindowMaximized[] = "maximised";
+extern const char kWindowMinimized[] = "minimised";
+extern const char kRunCheckOn[] = "on";
+extern const char kRunCheckOff[] = "off";
 
 }  // namespace pallomar::text

@@ -28,6 +28,16 @@ bool IsFullPath(std::string_view p) {
   return p.size() >= 2 && p[0] == '\\' && p[1] == '\\';
 }
 
+// The first %NAME% in a path, as a shortcut's target may be written; empty when none. '%' is
+// never the second byte of a double-byte character.
+std::string_view EnvironmentVariable(std::string_view p) {
+  const std::size_t open = p.find('%');
+  if (open == std::string_view::npos) return {};
+  const std::size_t close = p.find('%', open + 1);
+  if (close == std::string_view::npos || close == open + 1) return {};
+  return p.substr(open, close - open + 1);
+}
+
 }  // namespace
 
 namespace {
@@ -324,6 +334,11 @@ std::size_t ReportFindings(ListReader& file, LoadStatus status, const std::strin
     } else {
       ext = pallomar::FileExtension(path0);
       if (ext.empty()) c.Entry(n, "file to run", Quoted(path0) + " has no extension");
+      if (const std::string_view variable = EnvironmentVariable(path0); !variable.empty()) {
+        c.Entry(n, "file to run",
+                Quoted(path0) + " holds the environment variable " + ShownStart(variable) +
+                    ", which is not expanded when the list runs");
+      }
     }
     // What taking the entry out and adding it again would store.
     if (!pallomar::IsNoneText(params) && !pallomar::IsProgramExtension(ext)) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace plwtool {
 
@@ -22,6 +23,15 @@ std::optional<std::string> Utf8ToSjis(std::string_view utf8);
 
 class Launcher;
 
+// One name in a folder, as the host lists it.
+struct FolderItem {
+  std::string path;  // the folder's path joined with the name, as the host opens it
+  // The name alone in Shift-JIS (the ANSI code page's bytes), as they sort and as the path
+  // rules read them; the host's own bytes when the name has no such form.
+  std::string name;
+  bool folder = false;  // a folder of its own (never a link to one, which could loop)
+};
+
 // What the tool needs from the machine beside its file system, which it is given apart.
 struct Host {
   // The tool's own UTF-8 text in the terminal's encoding.
@@ -32,6 +42,8 @@ struct Host {
   bool seesListPaths = false;
   // Whether reading standard input failed (as opposed to ending): closed, or not readable.
   std::function<bool()> inputFailed;
+  // Lists `folder` (without "." and ".."); 0 or the error number the file system uses.
+  std::function<int(const std::string& folder, std::vector<FolderItem>& items)> listFolder;
   // Starts programs and sees running ones; none where Windows programs cannot run.
   std::shared_ptr<Launcher> launcher;
 };

@@ -1,10 +1,13 @@
 // Linux and other POSIX hosts: iconv from the C library, a UTF-8 terminal, and no view of the
 // Windows paths a list names.
+#include <dirent.h>
 #include <iconv.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
 
+#include "entrylist/file_system.h"
 #include "host.h"
 
 namespace plwtool {
@@ -68,12 +71,37 @@ std::optional<std::string> HostSjisToUtf8(std::string_view sjis) { return RoundT
 // back as a backslash): only a text that reads back as it was has a Shift-JIS form.
 std::optional<std::string> Utf8ToSjis(std::string_view utf8) { return RoundTrip(false, utf8); }
 
+namespace {
+
+int ListFolder(const std::string& folder, std::vector<FolderItem>& items) {
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return pallomar::HostErrorNumber(errno);
+  const std::string base = folder.ends_with('/') ? folder : folder + "/";
+  errno = 0;
+  while (const dirent* d = readdir(dir)) {
+    const std::string name = d->d_name;
+    if (name == "." || name == "..") continue;
+    FolderItem item{base + name, Utf8ToSjis(name).value_or(name), false};
+    struct stat st {};
+    // A link to a folder is not followed: it could lead back up.
+    item.folder = lstat(item.path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    items.push_back(std::move(item));
+    errno = 0;
+  }
+  const int e = errno;
+  closedir(dir);
+  return e == 0 ? 0 : pallomar::HostErrorNumber(e);
+}
+
+}  // namespace
+
 Host CurrentHost() {
   Host h;
   h.toTerminal = [](std::string_view s) { return std::string(s); };
   h.nameToUtf8 = [](std::string_view s) { return std::string(s); };
   h.seesListPaths = false;
   h.inputFailed = [] { return std::ferror(stdin) != 0; };
+  h.listFolder = ListFolder;
   return h;
 }
 

@@ -61,6 +61,34 @@ std::optional<std::string> Utf8ToSjis(std::string_view utf8) {
   return sjis;
 }
 
+namespace {
+
+int ListFolder(const std::string& folder, std::vector<FolderItem>& items) {
+  const std::string base = folder.ends_with('\\') || folder.ends_with('/') || folder.ends_with(':')
+                               ? folder
+                               : folder + "\\";
+  WIN32_FIND_DATAA found{};
+  const HANDLE h = FindFirstFileA((base + "*").c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD e = GetLastError();
+    return e == ERROR_FILE_NOT_FOUND ? 0 : static_cast<int>(e);
+  }
+  do {
+    const std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    // A junction or link to a folder is not followed: it could lead back up.
+    const DWORD a = found.dwFileAttributes;
+    items.push_back(
+        {base + name, name,
+         (a & FILE_ATTRIBUTE_DIRECTORY) != 0 && (a & FILE_ATTRIBUTE_REPARSE_POINT) == 0});
+  } while (FindNextFileA(h, &found));
+  const DWORD e = GetLastError();
+  FindClose(h);
+  return e == ERROR_NO_MORE_FILES ? 0 : static_cast<int>(e);
+}
+
+}  // namespace
+
 Host CurrentHost() {
   Host h;
   h.toTerminal = [](std::string_view s) {
@@ -78,6 +106,7 @@ Host CurrentHost() {
   };
   h.seesListPaths = true;
   h.inputFailed = [] { return std::ferror(stdin) != 0; };
+  h.listFolder = ListFolder;
   h.launcher = MakeWin32Launcher();
   return h;
 }

@@ -22,8 +22,12 @@ struct StartRequest {
   unsigned idleWaitMs = 0;  // how long a started program gets to become idle
 };
 
+// What waiting for a started program to be ready for input found.
+enum class Readiness { NotWaited, Ready, TimedOut, NoInput };
+
 struct StartOutcome {
   bool started = false;
+  Readiness ready = Readiness::NotWaited;
   // The new process; none when the shell handed the file to a program already running.
   std::optional<unsigned long> pid;
   std::string error;  // when not started: the system's message, in the ANSI code page
@@ -36,6 +40,8 @@ class Launcher {
   // for the way the system finds programs.
   virtual std::optional<unsigned long> FindRunning(const std::string& file) = 0;
   virtual StartOutcome Start(const StartRequest& request) = 0;
+  // Waits `ms` milliseconds before the next entry starts.
+  virtual void Pause(unsigned ms) = 0;
 };
 
 // The launcher of this machine. Only Windows (and Wine) has one.

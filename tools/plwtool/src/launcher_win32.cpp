@@ -163,9 +163,17 @@ class Win32Launcher final : public Launcher {
     }
     out.started = true;
     const Handle process(started);
-    if (process.valid() && r.idleWaitMs > 0) WaitForInputIdle(process.get(), r.idleWaitMs);
+    if (process.valid() && r.idleWaitMs > 0) {
+      // A console program, or one with no message queue, is not waited for at all.
+      const DWORD waited = WaitForInputIdle(process.get(), r.idleWaitMs);
+      out.ready = waited == 0              ? Readiness::Ready
+                  : waited == WAIT_TIMEOUT ? Readiness::TimedOut
+                                           : Readiness::NoInput;
+    }
     return out;
   }
+
+  void Pause(unsigned ms) override { Sleep(ms); }
 
  private:
   bool comTried_ = false;

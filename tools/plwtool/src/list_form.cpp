@@ -15,6 +15,24 @@ namespace plwtool {
 using pallomar::EntryList;
 using pallomar::kDummyMarker;
 
+// The writer stores values as they are: these bytes would break the file's lines. One pass
+// over the bytes (find_first_of searches the set once per byte).
+const char* NotStorable(std::string_view bytes, bool laterPath) {
+  bool lineBreak = false, nul = false;
+  for (const char c : bytes) {
+    lineBreak |= c == '\r' || c == '\n';
+    nul |= c == '\0';
+  }
+  if (lineBreak) return "contains a line break (CR or LF), which a list file cannot hold";
+  if (nul) return "contains a NUL character, which a list file cannot hold";
+  // The reader tests for the end of the file only between records, so only a later record's
+  // path is cut off by a Ctrl-Z at its start.
+  if (laterPath && !bytes.empty() && bytes[0] == '\x1A') {
+    return "begins with Ctrl-Z (0x1A), which would end the list there";
+  }
+  return nullptr;
+}
+
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
@@ -301,21 +319,7 @@ std::string TextField(JsonReader& r, const std::string& field, TextRole role) {
   } else {
     WrongKind(pos, field, "a string or {\"hex\": ...}", kind);
   }
-  // The writer stores values as they are: these bytes would break the file's lines. One pass
-  // over the bytes (find_first_of searches the set once per byte).
-  bool lineBreak = false, nul = false;
-  for (const char c : bytes) {
-    lineBreak |= c == '\r' || c == '\n';
-    nul |= c == '\0';
-  }
-  if (lineBreak)
-    Wrong(pos, field, "contains a line break (CR or LF), which a list file cannot hold");
-  if (nul) Wrong(pos, field, "contains a NUL character, which a list file cannot hold");
-  // The reader tests for the end of the file only between records, so only a later record's
-  // path is cut off by a Ctrl-Z at its start.
-  if (role == TextRole::LaterPath && !bytes.empty() && bytes[0] == '\x1A') {
-    Wrong(pos, field, "begins with Ctrl-Z (0x1A), which would end the list there");
-  }
+  if (const char* why = NotStorable(bytes, role == TextRole::LaterPath)) Wrong(pos, field, why);
   return bytes;
 }
 

@@ -64,6 +64,10 @@ void WriteCsvRecord(const pallomar::EntryList& record, std::size_t number, Outpu
 // could not give back as it is. Raises JsonError or FormError.
 pallomar::EntryList ReadListJson(std::istream& in);
 
+// Why the list file could not give `bytes` back as they are (a line break, a NUL, or a
+// Ctrl-Z starting the path of any entry but the first, `laterPath`); nullptr when it can.
+const char* NotStorable(std::string_view bytes, bool laterPath);
+
 // A Shift-JIS text for people: invalid bytes and control characters as \xHH.
 std::string DisplayText(std::string_view sjis);
 // The same text in pieces of whole characters, of at most about 64 KiB each, so that a huge

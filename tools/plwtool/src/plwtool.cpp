@@ -19,6 +19,7 @@
 #include "list_form.h"
 #include "list_source.h"
 #include "run.h"
+#include "shortcuts.h"
 
 namespace plwtool {
 
@@ -29,7 +30,8 @@ constexpr char kUsage[] =
     "       plwtool export FILE [--format json|csv]\n"
     "       plwtool import JSON OUT.plw      (JSON \"-\" reads standard input)\n"
     "       plwtool check FILE...\n"
-    "       plwtool run FILE [--dry-run] [--no-wait]\n";
+    "       plwtool run FILE [--dry-run] [--no-wait] [--delay SECONDS] [--wait-ready [SECONDS]]\n"
+    "       plwtool shortcuts FOLDER... -o LIST.plw [--recursive] [--dry-run]\n";
 
 struct Io {
   std::istream& in;
@@ -420,6 +422,21 @@ int Check(const Io& io, const std::vector<std::string>& args) {
   return findings ? kExitFailed : kExitOk;
 }
 
+int Shortcuts(const Io& io, const std::vector<std::string>& args, const RunIo& runIo) {
+  Args a;
+  if (const auto bad = Split(io, args, {"-o=", "--recursive", "--dry-run"}, a)) return *bad;
+  ShortcutsRequest request;
+  request.folders = a.operands;
+  for (const auto& [name, value] : a.options) {
+    if (name == "-o") request.output = value;
+    request.recursive = request.recursive || name == "--recursive";
+    request.dryRun = request.dryRun || name == "--dry-run";
+  }
+  if (request.folders.empty()) return io.Usage("shortcuts: missing FOLDER");
+  if (request.output.empty() && !request.dryRun) return io.Usage("shortcuts: missing -o LIST.plw");
+  return ShortcutsCommand(runIo, request);
+}
+
 }  // namespace
 
 int RunPlwtool(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
@@ -440,14 +457,15 @@ int RunPlwtool(const std::vector<std::string>& args, std::istream& in, std::ostr
     if (command == "export") return Export(io, args);
     if (command == "import") return Import(io, args);
     if (command == "check") return Check(io, args);
-    if (command == "run") {
-      return RunCommand(
-          {out, host, fs, [&](const std::string& m) { io.Error(m); },
-           [&](const std::string& m) { return io.Usage(m); },
-           [&](const std::string& t) { return io.Name(t); },
-           [&](const std::string& f, ListReader& l) { return Open(io, "run", f, l); }},
-          args);
-    }
+    const RunIo runIo{out,
+                      host,
+                      fs,
+                      [&](const std::string& m) { io.Error(m); },
+                      [&](const std::string& m) { return io.Usage(m); },
+                      [&](const std::string& t) { return io.Name(t); },
+                      [&](const std::string& f, ListReader& l) { return Open(io, "run", f, l); }};
+    if (command == "run") return RunCommand(runIo, args);
+    if (command == "shortcuts") return Shortcuts(io, args, runIo);
     return io.Usage("unknown command " + QuotedUtf8(io.Name(command)));
   } catch (const std::exception& e) {
     io.Error(std::string("unexpected failure: ") + e.what());

@@ -1,5 +1,6 @@
 #include "run.h"
 
+#include <optional>
 #include <ostream>
 #include <string_view>
 
@@ -71,12 +72,69 @@ std::string CommandLine(std::string_view path, std::string_view params) {
 struct EntryResult {
   std::string line;
   bool failed = false;
+  bool started = false;  // or would be, in a plan
 };
+
+// Seconds as typed: digits, and up to three after a point; at most an hour.
+std::optional<unsigned> Milliseconds(std::string_view text) {
+  const std::size_t point = text.find('.');
+  const std::string_view whole = text.substr(0, point);
+  const std::string_view part = point == std::string_view::npos ? "" : text.substr(point + 1);
+  if (whole.empty() || whole.size() > 4 || part.size() > 3 ||
+      (point != std::string_view::npos && part.empty())) {
+    return std::nullopt;
+  }
+  unsigned ms = 0;
+  for (const char c : whole) {
+    if (c < '0' || c > '9') return std::nullopt;
+    ms = ms * 10 + static_cast<unsigned>(c - '0');
+  }
+  ms *= 1000;
+  unsigned scale = 100;
+  for (const char c : part) {
+    if (c < '0' || c > '9') return std::nullopt;
+    ms += static_cast<unsigned>(c - '0') * scale;
+    scale /= 10;
+  }
+  if (ms > 3600 * 1000) return std::nullopt;
+  return ms;
+}
+
+// "1 s", "0.5 s", "1.25 s".
+std::string SecondsText(unsigned ms) {
+  std::string text = std::to_string(ms / 1000);
+  if (const unsigned rest = ms % 1000; rest != 0) {
+    std::string digits = std::to_string(1000 + rest).substr(1);
+    while (digits.back() == '0') digits.pop_back();
+    text += "." + digits;
+  }
+  return text + " s";
+}
+
+std::string ReadyWords(Readiness ready, unsigned limitMs) {
+  switch (ready) {
+    case Readiness::Ready:
+      return ", ready";
+    case Readiness::TimedOut:
+      return ", not ready within " + SecondsText(limitMs);
+    case Readiness::NoInput:
+      return ", not waited for: it takes no window input";
+    case Readiness::NotWaited:
+      break;
+  }
+  return "";
+}
 
 class Runner {
  public:
-  Runner(const Host& host, bool dryRun, bool wait)
-      : host_(host), launcher_(host.launcher.get()), dryRun_(dryRun), wait_(wait) {}
+  // `waitMs`: how long each program gets to become ready; `waitReady`: the line says how
+  // that went.
+  Runner(const Host& host, bool dryRun, unsigned waitMs, bool waitReady)
+      : host_(host),
+        launcher_(host.launcher.get()),
+        dryRun_(dryRun),
+        waitMs_(waitMs),
+        waitReady_(waitReady) {}
 
   // `record` holds the entry (from 0) as its one row.
   EntryResult Entry(const pallomar::EntryList& record, std::size_t entry) const {
@@ -110,7 +168,10 @@ class Runner {
     std::string details = window.words + ", " + folder.words;
     if (runCheck && launcher_ == nullptr) details += ", running check not made";
 
-    if (dryRun_) return {head + "would start " + what + " (" + details + ")\n"};
+    if (dryRun_) {
+      if (waitReady_) details += ", then waits up to " + SecondsText(waitMs_) + " until ready";
+      return {head + "would start " + what + " (" + details + ")\n", false, true};
+    }
     StartRequest request;
     request.throughShell = throughShell;
     request.file = std::string(path);
@@ -121,7 +182,7 @@ class Runner {
     }
     request.folder = std::string(folder.folder);
     request.show = window.show;
-    request.idleWaitMs = wait_ ? kIdleWaitMs : 0;
+    request.idleWaitMs = waitMs_;
     const StartOutcome outcome = launcher_->Start(request);
     if (!outcome.started) {
       // The system's message is in the ANSI code page, as a file name on the command line is.
@@ -129,14 +190,16 @@ class Runner {
     }
     const std::string process =
         outcome.pid ? "pid " + std::to_string(*outcome.pid) : "no new process";
-    return {head + "started " + what + " (" + process + ", " + details + ")\n"};
+    if (waitReady_) details += ReadyWords(outcome.ready, waitMs_);
+    return {head + "started " + what + " (" + process + ", " + details + ")\n", false, true};
   }
 
  private:
   const Host& host_;
   Launcher* launcher_;
   bool dryRun_;
-  bool wait_;
+  unsigned waitMs_;
+  bool waitReady_;
 };
 
 }  // namespace
@@ -144,7 +207,19 @@ class Runner {
 int RunCommand(const RunIo& io, const std::vector<std::string>& args) {
   bool dryRun = false;
   bool wait = true;
+  unsigned delayMs = 0;
+  std::optional<unsigned> readyMs;
   std::vector<std::string> files;
+  // An option's value after "=" or as the next argument; nullopt when there is none.
+  const auto valueOf = [&](std::size_t& i, std::string_view name) -> std::optional<std::string> {
+    if (args[i].size() > name.size()) return args[i].substr(name.size() + 1);
+    if (i + 1 < args.size()) return args[++i];
+    return std::nullopt;
+  };
+  const auto badSeconds = [&](std::string_view name, const std::string& value) {
+    return io.usage("run: " + std::string(name) + ": " + QuotedUtf8(io.name(value)) +
+                    " is not a number of seconds from 0 to 3600 (such as 1 or 0.5)");
+  };
   bool optionsEnded = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -156,12 +231,29 @@ int RunCommand(const RunIo& io, const std::vector<std::string>& args) {
       dryRun = true;
     } else if (a == "--no-wait") {
       wait = false;
+    } else if (a == "--delay" || a.starts_with("--delay=")) {
+      const auto value = valueOf(i, "--delay");
+      if (!value) return io.usage("run: --delay needs SECONDS");
+      const auto ms = Milliseconds(*value);
+      if (!ms) return badSeconds("--delay", *value);
+      delayMs = *ms;
+    } else if (a == "--wait-ready" || a.starts_with("--wait-ready=")) {
+      // SECONDS may be left out: the next argument is taken only when it is a number.
+      readyMs = kReadyWaitMs;
+      if (a.size() > std::string_view("--wait-ready").size()) {
+        const std::string value = a.substr(std::string_view("--wait-ready=").size());
+        readyMs = Milliseconds(value);
+        if (!readyMs) return badSeconds("--wait-ready", value);
+      } else if (i + 1 < args.size() && Milliseconds(args[i + 1])) {
+        readyMs = Milliseconds(args[++i]);
+      }
     } else if (a.size() > 1 && a[0] == '-') {
       return io.usage("run: unknown option " + QuotedUtf8(io.name(a)));
     } else {
       files.push_back(a);
     }
   }
+  if (readyMs && !wait) return io.usage("run: --wait-ready and --no-wait contradict each other");
   if (files.empty()) return io.usage("run: missing FILE");
   if (files.size() > 1) {
     return io.usage("run: unexpected argument " + QuotedUtf8(io.name(files[1])));
@@ -174,13 +266,25 @@ int RunCommand(const RunIo& io, const std::vector<std::string>& args) {
   ListReader list(io.fs, false);
   if (!io.open(files[0], list)) return kExitUsage;
 
-  const Runner runner(io.host, dryRun, wait);
+  const Runner runner(io.host, dryRun, readyMs.value_or(wait ? kIdleWaitMs : 0),
+                      readyMs.has_value());
   Output out(io.out, io.host.toTerminal);
   bool failed = false;
+  bool pauseDue = false;  // the pause after a start comes before the next entry, if any
   try {
     while (list.Next()) {
+      if (pauseDue) {
+        out.Text() += std::string(dryRun ? "would pause " : "pause ") + SecondsText(delayMs) +
+                      " before entry " + std::to_string(list.Entry() + 1) + "\n";
+        if (!dryRun) {
+          (void)out.Flush();
+          launcher->Pause(delayMs);
+        }
+        pauseDue = false;
+      }
       const EntryResult result = runner.Entry(list.Record(), list.Entry());
       failed = failed || result.failed;
+      pauseDue = result.started && delayMs > 0;
       out.Text() += result.line;
       // Each line as soon as its entry is started: a program that hangs shows where. A plan
       // starts nothing and goes out in pieces.

@@ -12,6 +12,8 @@
 namespace plwtool {
 
 inline constexpr unsigned kIdleWaitMs = 2000;
+// How long --wait-ready waits for each program when no SECONDS are given.
+inline constexpr unsigned kReadyWaitMs = 30000;
 
 // What `run` borrows from the rest of the tool: its output, messages and list opening.
 struct RunIo {

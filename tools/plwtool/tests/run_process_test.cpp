@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdio>
 #include <map>
 #include <thread>
 #include <vector>
@@ -441,6 +442,39 @@ TEST(RunProcesses, AThreeEntryListStartsInOrderAndASecondRunSkipsWhatRuns) {
   EXPECT_EQ(again[1], "entry 2: skipped: already running (pid " + std::to_string(pids[1]) + ")");
   // No program runs a document as its executable: it is opened again.
   EXPECT_NE(StartedPid(again[2]), 0u) << again[2];
+}
+
+// Three probes a second apart, each waited for until it is ready: the spacing of their start
+// times goes to the test's log (a time on a shared machine is a figure, not a pass mark).
+TEST(RunPauses, DelayAndWaitReadySpaceRealStartsAndSayHowTheyWent) {
+  TempFolder dir;
+  const ProbeReports reports(dir);
+  Reaper reaper;
+  const std::string probe = ProbeIn(dir.Path("p"));
+  std::string records;
+  for (int i = 0; i < 3; ++i) records += ListRecord(probe, "", "", "0", "False");
+  const auto list = dir.Write("probes.plw", "102\r\n" + records);
+  const auto r = RunStarting({"run", list, "--delay", "1", "--wait-ready", "10"}, reaper);
+  ASSERT_EQ(r.status, kExitOk) << r.out << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 5u) << r.out;
+  EXPECT_EQ(lines[1], "pause 1 s before entry 2");
+  EXPECT_EQ(lines[3], "pause 1 s before entry 3");
+  std::vector<ULONGLONG> created;
+  for (const std::size_t k : {0u, 2u, 4u}) {
+    const unsigned long pid = StartedPid(lines[k]);
+    ASSERT_NE(pid, 0u) << lines[k];
+    // The probe has a window and a message loop: it becomes ready within the limit.
+    EXPECT_NE(lines[k].find(", ready)"), std::string::npos) << lines[k];
+    created.push_back(CreationTime(pid));
+  }
+  for (std::size_t k = 1; k < created.size(); ++k) {
+    // Creation times count 100 ns.
+    std::printf("start %zu to %zu: %.3f s apart\n", k, k + 1,
+                static_cast<double>(created[k] - created[k - 1]) / 1e7);
+  }
+  EXPECT_LT(created[0], created[1]);
+  EXPECT_LT(created[1], created[2]);
 }
 
 }  // namespace

@@ -20,6 +20,8 @@ class RecordingLauncher final : public Launcher {
   std::map<std::string, std::string> failing;  // file -> the system's message
   std::vector<StartRequest> started;
   std::vector<std::string> looked;
+  std::map<std::string, Readiness> readiness;  // file -> what waiting finds; else ready
+  std::vector<std::string> calls;              // "start FILE" and "pause MS", in order
 
   std::optional<unsigned long> FindRunning(const std::string& file) override {
     looked.push_back(file);
@@ -34,10 +36,16 @@ class RecordingLauncher final : public Launcher {
       return out;
     }
     started.push_back(r);
+    calls.push_back("start " + r.file);
     out.started = true;
+    if (r.idleWaitMs > 0) {
+      const auto it = readiness.find(r.file);
+      out.ready = it == readiness.end() ? Readiness::Ready : it->second;
+    }
     out.pid = 100 + started.size() - 1;
     return out;
   }
+  void Pause(unsigned ms) override { calls.push_back("pause " + std::to_string(ms)); }
 };
 
 struct Rig {
@@ -263,7 +271,110 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"UnknownOption", {"run", "LIST", "--wait"}, true, "unknown option \"--wait\""},
         RefusalCase{"UnreadableList", {"run", "nothere.plw"}, true, "run: nothere.plw: "},
         RefusalCase{"NotAList", {"run", "NOTALIST"}, true, "not a list file"},
-        RefusalCase{"NoWindowsToStartOn", {"run", "LIST"}, false, "needs Windows or Wine"}),
+        RefusalCase{"NoWindowsToStartOn", {"run", "LIST"}, false, "needs Windows or Wine"},
+        RefusalCase{
+            "DelayWithoutSeconds", {"run", "LIST", "--delay"}, true, "run: --delay needs SECONDS"},
+        RefusalCase{"DelayNotANumber",
+                    {"run", "--delay", "1s", "LIST"},
+                    true,
+                    "run: --delay: \"1s\" is not a number of seconds from 0 to 3600"},
+        RefusalCase{"DelayAboveAnHour",
+                    {"run", "--delay=3600.001", "LIST"},
+                    true,
+                    "\"3600.001\" is not a number of seconds"},
+        RefusalCase{"DelayNegative",
+                    {"run", "--delay", "-1", "LIST"},
+                    true,
+                    "\"-1\" is not a number of seconds"},
+        RefusalCase{"WaitReadyBadSeconds",
+                    {"run", "--wait-ready=.5", "LIST"},
+                    true,
+                    "run: --wait-ready: \".5\" is not a number of seconds"},
+        RefusalCase{"WaitReadyAndNoWait",
+                    {"run", "LIST", "--wait-ready", "--no-wait"},
+                    true,
+                    "run: --wait-ready and --no-wait contradict each other"}),
+    [](const auto& tc) { return std::string(tc.param.name); });
+
+// The pause follows each start and comes before the next entry: none after the last, none
+// after an entry that did not start.
+TEST(RunPauses, DelayComesBetweenStartsOnlyAndThePlanShowsIt) {
+  Rig rig;
+  rig.launcher->running["c:\\b.exe"] = 988;
+  const std::string records =
+      Record("c:\\a.exe", "", "", "0", "False") + Record("c:\\b.exe", "", "", "0", "True") +
+      Record("c:\\c.exe", "", "", "0", "False") + Record("c:\\d.exe", "", "", "0", "False");
+  const auto r = rig.Run(records, {"--delay", "1.5"});
+  EXPECT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(r.out,
+            "entry 1: started \"c:\\a.exe\" (pid 100, normal, its own folder c:\\)\n"
+            "pause 1.5 s before entry 2\n"
+            "entry 2: skipped: already running (pid 988)\n"
+            "entry 3: started \"c:\\c.exe\" (pid 101, normal, its own folder c:\\)\n"
+            "pause 1.5 s before entry 4\n"
+            "entry 4: started \"c:\\d.exe\" (pid 102, normal, its own folder c:\\)\n");
+  EXPECT_EQ(rig.launcher->calls,
+            (std::vector<std::string>{"start c:\\a.exe", "pause 1500", "start c:\\c.exe",
+                                      "pause 1500", "start c:\\d.exe"}));
+
+  Rig plan;
+  const auto p = plan.Run(
+      Record("c:\\a.exe", "", "", "0", "False") + Record("c:\\b.exe", "", "", "0", "False"),
+      {"--dry-run", "--delay=0.25"});
+  EXPECT_EQ(p.status, kExitOk) << p.err;
+  EXPECT_EQ(p.out,
+            "entry 1: would start \"c:\\a.exe\" (normal, its own folder c:\\)\n"
+            "would pause 0.25 s before entry 2\n"
+            "entry 2: would start \"c:\\b.exe\" (normal, its own folder c:\\)\n");
+  EXPECT_TRUE(plan.launcher->calls.empty());
+}
+
+struct ReadyCase {
+  const char* name;
+  std::vector<std::string> options;  // "LIST" stands for the list
+  unsigned waitMs;
+  Readiness found;
+  std::string words;  // what the line says of it
+};
+
+class RunWaitReady : public ::testing::TestWithParam<ReadyCase> {};
+
+TEST_P(RunWaitReady, GivesEachProgramItsTimeAndSaysHowItWent) {
+  const ReadyCase& c = GetParam();
+  Rig rig;
+  rig.launcher->readiness["c:\\a.exe"] = c.found;
+  const auto list = rig.dir.Write("l.plw", "102\r\n" + Record("c:\\a.exe", "", "", "0", "False"));
+  std::vector<std::string> args = {"run"};
+  for (const auto& o : c.options) args.push_back(o == "LIST" ? list : o);
+  const auto r = RunTool(args, rig.host);
+  EXPECT_EQ(r.status, kExitOk) << r.err;
+  ASSERT_EQ(rig.launcher->started.size(), 1u);
+  EXPECT_EQ(rig.launcher->started[0].idleWaitMs, c.waitMs);
+  EXPECT_EQ(r.out, "entry 1: started \"c:\\a.exe\" (pid 100, normal, its own folder c:\\" +
+                       c.words + ")\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RunWaitReady,
+    ::testing::Values(
+        // Without SECONDS the next argument is the list, not a number.
+        ReadyCase{"DefaultLimitWhenTheListFollows",
+                  {"--wait-ready", "LIST"},
+                  30000,
+                  Readiness::Ready,
+                  ", ready"},
+        ReadyCase{"SecondsAsTheNextArgument",
+                  {"--wait-ready", "5", "LIST"},
+                  5000,
+                  Readiness::TimedOut,
+                  ", not ready within 5 s"},
+        ReadyCase{"SecondsAfterAnEqualsSign",
+                  {"LIST", "--wait-ready=0.125"},
+                  125,
+                  Readiness::NoInput,
+                  ", not waited for: it takes no window input"},
+        ReadyCase{
+            "PlainRunWaitsTwoSecondsAndSaysNothing", {"LIST"}, 2000, Readiness::TimedOut, ""}),
     [](const auto& tc) { return std::string(tc.param.name); });
 
 }  // namespace

@@ -1,0 +1,32 @@
+// `plwtool shortcuts`: a list made from folders of shortcut files.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "entrylist/entry_list.h"
+#include "run.h"
+#include "shortcut_file.h"
+
+namespace plwtool {
+
+// No shortcut is this large; a bigger file is refused unread.
+inline constexpr std::uint64_t kShortcutFileLimit = 1 << 20;
+
+struct ShortcutsRequest {
+  std::vector<std::string> folders;
+  std::string output;  // the list to write; unused for a dry run
+  bool recursive = false;
+  bool dryRun = false;
+};
+
+// The entry the editor would store for a shortcut, as the `index`th entry (from 0) of a
+// list. Left out (nullopt) with the reason in `why` when the shortcut names no file the
+// list can hold.
+std::optional<pallomar::Entry> ShortcutEntry(const Shortcut& link, std::size_t index,
+                                             std::string& why);
+
+// Borrows from the rest of the tool what `run` does (its list opening aside).
+int ShortcutsCommand(const RunIo& io, const ShortcutsRequest& request);
+
+}  // namespace plwtool
