@@ -265,8 +265,14 @@ Shortcut ParseShortcut(std::string_view bytes) {
               std::to_string(kShortcutTextLimit / 2) + " characters");
     }
     file.Need(at + 2, n, what);
-    const std::string_view raw = file.View(at + 2, n);
+    std::string_view raw = file.View(at + 2, n);
     at += 2 + n;
+    // Some writers count the string's ending NUL too: it is no part of the text.
+    const std::size_t unit = wide ? 2 : 1;
+    while (raw.size() >= unit &&
+           raw.substr(raw.size() - unit).find_first_not_of('\0') == std::string_view::npos) {
+      raw.remove_suffix(unit);
+    }
     return wide ? Unicode(raw, what) : Ansi(raw);
   };
   (void)counted(kHasName, "the name");

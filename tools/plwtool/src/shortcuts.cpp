@@ -154,6 +154,18 @@ std::optional<pallomar::Entry> ShortcutEntry(const Shortcut& link, std::size_t i
     why = "its target is empty";
     return std::nullopt;
   }
+  // No Windows file name holds a colon: beyond a drive's, it is a URL or the like written as a
+  // path (a shell may prefix a URL with the current folder). ':' is never a second byte.
+  if (target->find(':', 2) != std::string::npos || (target->size() < 2 && target->find(':') == 0)) {
+    why = "its target is not a file path (a special folder, a URL or another shell item)";
+    return std::nullopt;
+  }
+  // The editor's rule: a file to run needs an extension. Without one it is a folder (which
+  // not every writer marks as one) or nothing the list can start.
+  if (pallomar::FileExtension(*target).empty()) {
+    why = "its target has no extension: a folder, or no file to run";
+    return std::nullopt;
+  }
   // The editor's add rule, as if the user had typed the shortcut's fields and added them: the
   // running check only for a program. The arguments stay whatever the target is: the list
   // runs a document's through the shell, and `check` notes them.

@@ -50,7 +50,8 @@ inline std::vector<MadeShortcut> MadeShortcuts() {
       {"08 help.lnk", "c:\\windows\\hh.exe", "c:\\windows\\help.chm", t + "\\with space", 1,
        ListRecord("c:\\windows\\hh.exe", "c:\\windows\\help.chm", t + "\\with space", "0", "True"),
        ""},
-      {"09 folder.lnk", "c:\\windows", "", "", 1, "", "its target is a folder, not a file to run"},
+      {"09 folder.lnk", "c:\\windows", "", "", 1, "",
+       "its target has no extension: a folder, or no file to run"},
       {"10 web.lnk", "http://example.com/", "", "", 1, "",
        "its target is not a file path (a special folder, a URL or another shell item)"},
   };

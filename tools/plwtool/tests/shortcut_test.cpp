@@ -146,6 +146,11 @@ std::vector<ReadCase> ReadCases() {
   }
   {
     ShortcutParts p = Parts(Local("c:\\x\\DO.COM"));
+    ShortcutParts q = Parts(Local("c:\\a.exe"));
+    q.arguments = std::string("-a\0", 3);
+    q.workingDir = std::string("c:\\w\0", 5);
+    cases.push_back(
+        {"EndingNulCountedInIsDropped", q, ListRecord("c:\\a.exe", "-a", "c:\\w", "0", "True")});
     cases.push_back(
         {"ComProgramWithoutRunningCheck", p, ListRecord("c:\\x\\DO.COM", "", "", "0", "False")});
   }
@@ -192,6 +197,14 @@ std::vector<LeftCase> LeftCases() {
   ShortcutParts folder = Parts(Local("c:\\windows"));
   folder.attributes = 0x10;
   cases.push_back({"FolderTarget", folder, "its target is a folder, not a file to run"});
+  cases.push_back({"TargetWithoutExtension", Parts(Local("c:\\windows")),
+                   "its target has no extension: a folder, or no file to run"});
+  cases.push_back(
+      {"UrlWrittenAsAPath", Parts(Local("c:\\work\\http:\\example.com\\")),
+       "its target is not a file path (a special folder, a URL or another shell item)"});
+  ShortcutParts counted = Parts(Local("c:\\a.exe"));
+  counted.arguments = std::string("-a\0", 3);  // an ending NUL counted in is no NUL inside
+  counted.workingDir = std::string("c:\\w\0x", 6);
   LinkInfoParts emoji = Local("c:\\?.exe");
   emoji.localBaseUnicode = "c:\\\xF0\x9F\x98\x80.exe";
   emoji.suffixUnicode = "";
@@ -203,6 +216,8 @@ std::vector<LeftCase> LeftCases() {
                    "hold"});
   ShortcutParts nul = Parts(Local("c:\\a.exe"));
   nul.workingDir = std::string("c:\\\0x", 5);
+  cases.push_back({"NulInsideAfterACountedEnd", counted,
+                   "its working folder contains a NUL character, which a list file cannot hold"});
   cases.push_back({"FolderWithANul", nul,
                    "its working folder contains a NUL character, which a list file cannot hold"});
   cases.push_back({"EmptyTarget", Parts(Local("")), "its target is empty"});
