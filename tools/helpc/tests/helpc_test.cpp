@@ -104,37 +104,6 @@ TEST(HelpSource, QuotationsAreTheProgramsTextsByteForByte) {
   }
 }
 
-TEST(HelpSource, RefusedSourcesNameTheLineAtFault) {
-  const std::string head = ".title T\n.topic a A\n";
-  struct Case {
-    const char* fault;
-    std::string source;
-    int line;
-    const char* says;
-  };
-  const Case cases[] = {
-      {"unknown jump target", head + "text\n\n[[nowhere|x]]\n", 5, "unknown topic: nowhere"},
-      {"duplicate context name", head + "x\n.topic b B\n.topic a C\n", 5, "duplicate context"},
-      {"text without Shift-JIS form", head + "ok\n\nsmile \xF0\x9F\x98\x80\n", 5, "Shift-JIS"},
-      {"title without Shift-JIS form", ".title \xE2\x82\xAC\n.topic a A\n", 1, "Shift-JIS"},
-      {"keyword without Shift-JIS form", head + ".keywords \xC3\xA6\n", 3, "Shift-JIS"},
-      {"context name viewers hash apart", ".title T\n.topic a-b A\n", 2, "context name"},
-      {"unclosed bold", head + "**bold\n", 3, "not closed"},
-      {"text before any topic", ".title T\nstray\n", 2, "before the first"},
-      {"no topic at all", ".title T\n", 1, "no topic"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.fault);
-    try {
-      helpc::ParseHelpSource(c.source);
-      ADD_FAILURE() << "accepted";
-    } catch (const helpc::SourceError& e) {
-      EXPECT_EQ(e.line(), c.line);
-      EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
-    }
-  }
-}
-
 class HelpcTool : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -144,12 +113,13 @@ class HelpcTool : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  // Runs the real tool; returns its exit status and leaves its messages in err.txt.
+  // Runs the real tool; returns its exit status and leaves its messages in err.txt. A run that
+  // does not end is stopped (status 124).
   int Run(const fs::path& source, const std::string& tag) {
-    const std::string command = std::string("'") + HELPC_EXE + "' '" + source.string() + "' '" +
-                                Out(tag, ".hlp").string() + "' '" + Out(tag, ".cnt").string() +
-                                "' '" + Out(tag, ".html").string() + "' 2>'" +
-                                (dir_ / "err.txt").string() + "'";
+    const std::string command = std::string("timeout 20 '") + HELPC_EXE + "' '" + source.string() +
+                                "' '" + Out(tag, ".hlp").string() + "' '" +
+                                Out(tag, ".cnt").string() + "' '" + Out(tag, ".html").string() +
+                                "' 2>'" + (dir_ / "err.txt").string() + "'";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -178,13 +148,100 @@ TEST_F(HelpcTool, SameSourceGivesTheSameBytesAtAnyTime) {
   EXPECT_NE(ReadFile(Out("first", ".html")).find("<meta charset=\"utf-8\">"), std::string::npos);
 }
 
-TEST_F(HelpcTool, RefusedSourceWritesNothingAndReportsFileAndLine) {
-  const fs::path source = dir_ / "bad.txt";
-  std::ofstream(source, std::ios::binary) << ".title T\n.topic a A\n\n[[b|x]]\n";
-  EXPECT_EQ(Run(source, "bad"), 1);
-  EXPECT_NE(ReadFile(dir_ / "err.txt").find(source.string() + ":4: "), std::string::npos)
+// Every source the help file cannot hold as written: the tool refuses it at its line, at once
+// (an index that never shrank used to run until memory ran out), and writes nothing. Sources
+// at the very limits are written.
+TEST_F(HelpcTool, SourcesTheHelpFileCannotHoldAreRefusedAtTheirLine) {
+  const std::string head = ".title T\n.topic a A\n";
+  const auto repeat = [](size_t n, char c) { return std::string(n, c); };
+  struct Case {
+    const char* fault;
+    std::string source;
+    int line;  // 0: accepted
+    const char* says;
+  };
+  const Case cases[] = {
+      {"unknown jump target", head + "text\n\n[[nowhere|x]]\n", 5, "unknown topic: nowhere"},
+      {"duplicate context name", head + "x\n.topic b B\n.topic a C\n", 5, "duplicate context"},
+      {"names that differ in case only", ".title T\n.topic Intro A\n.topic intro B\n", 3,
+       "context name intro has the same hash as Intro (line 2)"},
+      {"names whose hashes collide", ".title T\n.topic dvolkgqx A\nx\n.topic sacpirpf B\n", 4,
+       "context name sacpirpf has the same hash as dvolkgqx (line 2)"},
+      {"context name viewers hash apart", ".title T\n.topic a-b A\n", 2, "context name"},
+      {"text without Shift-JIS form", head + "ok\n\nsmile \xF0\x9F\x98\x80\n", 5, "Shift-JIS"},
+      {"yen sign, written as a backslash",
+       head + "\xC2\xA5"
+              "100\n",
+       3, "no Shift-JIS form: \xC2\xA5"},
+      {"overline, written as a tilde", head + "a\xE2\x80\xBE\n", 3,
+       "no Shift-JIS form: \xE2\x80\xBE"},
+      {"text that is not UTF-8", head + "caf\xE9\n", 3, "not UTF-8"},
+      {"title without Shift-JIS form", ".title \xE2\x82\xAC\n.topic a A\n", 1, "Shift-JIS"},
+      {"keyword without Shift-JIS form", head + ".keywords \xC3\xA6\n", 3, "Shift-JIS"},
+      {"two keywords no index page holds",
+       head + ".keywords " + repeat(3000, 'k') + "; " + repeat(3000, 'w') + "\ntext\n", 3,
+       "keyword too long for the help file: 3000 bytes"},
+      {"keywords as long as a page holds",
+       head + ".keywords " + repeat(2033, 'k') + "; " + repeat(2033, 'w') + "\ntext\n", 0, ""},
+      {"paragraph past its length field", head + "text\n\n" + repeat(40000, 'p') + "\n", 5,
+       "paragraph too long for the help file: 40001 characters, at most 32767"},
+      {"paragraph at its length field", head + repeat(32766, 'p') + "\n", 0, ""},
+      {"topic title past its index page", ".title T\n.topic a " + repeat(3000, 't') + "\n", 2,
+       "topic title too long for the help file: 3000 bytes"},
+      {"topic title at its index page", ".title T\n.topic a " + repeat(2035, 't') + "\n", 0, ""},
+      {".title past its record", ".title " + repeat(70000, 't') + "\n.topic a A\n", 1,
+       ".title too long for the help file: 70000 bytes"},
+      {".copyright past its record", head + ".copyright " + repeat(70000, 'c') + "\n", 3,
+       ".copyright too long"},
+      {"unclosed bold", head + "**bold\n", 3, "not closed"},
+      {"text before any topic", ".title T\nstray\n", 2, "before the first"},
+      {"no topic at all", ".title T\n", 1, "no topic"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault);
+    const fs::path source = dir_ / "case.txt";
+    std::ofstream(source, std::ios::binary) << c.source;
+    const auto start = std::chrono::steady_clock::now();
+    const int status = Run(source, "case");
+    const auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
+    std::printf("%-40s exit %d in %.3f s\n", c.fault, status, elapsed.count());
+    const std::string err = ReadFile(dir_ / "err.txt");
+    if (c.line == 0) {
+      EXPECT_EQ(status, 0) << err;
+      EXPECT_TRUE(fs::exists(Out("case", ".hlp")));
+    } else {
+      EXPECT_EQ(status, 1) << err;
+      EXPECT_NE(err.find(source.string() + ":" + std::to_string(c.line) + ": "), std::string::npos)
+          << err;
+      EXPECT_NE(err.find(c.says), std::string::npos) << err;
+      for (const char* ext : {".hlp", ".cnt", ".html"}) EXPECT_FALSE(fs::exists(Out("case", ext)));
+    }
+    for (const auto& entry : fs::directory_iterator(dir_ / "case")) {
+      EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
+      fs::remove(entry.path());
+    }
+  }
+}
+
+// A write that fails part way (here the file-size limit, as a full disk would) leaves no
+// temporary file and the earlier outputs as they were.
+TEST_F(HelpcTool, FailedWriteLeavesNoTemporaryFileAndTheOldOutputs) {
+  for (const char* ext : {".hlp", ".cnt", ".html"}) std::ofstream(Out("full", ext)) << "old";
+  const std::string command = std::string("trap '' XFSZ; ulimit -f 8; exec '") + HELPC_EXE + "' '" +
+                              PALLOMAR_HELP_SOURCE + "' '" + Out("full", ".hlp").string() + "' '" +
+                              Out("full", ".cnt").string() + "' '" + Out("full", ".html").string() +
+                              "' 2>'" + (dir_ / "err.txt").string() + "'";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(ReadFile(dir_ / "err.txt").find("cannot be written"), std::string::npos)
       << ReadFile(dir_ / "err.txt");
-  for (const char* ext : {".hlp", ".cnt", ".html"}) EXPECT_FALSE(fs::exists(Out("bad", ext)));
+  size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(dir_ / "full")) {
+    ++files;
+    EXPECT_EQ(ReadFile(entry.path()), "old") << entry.path();
+  }
+  EXPECT_EQ(files, 3u);
 }
 
 }  // namespace
