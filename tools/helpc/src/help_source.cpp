@@ -182,12 +182,14 @@ class Parser {
     bullet_ = false;
   }
 
-  void AddText(Paragraph& p, const std::string& utf8, bool bold, const std::string& link) {
+  void AddText(Paragraph& p, const std::string& utf8, bool bold, const std::string& link,
+               const std::string& quote = "") {
     if (utf8.empty()) return;
     Run run;
     run.text = Convert(utf8, p.line);
     run.bold = bold;
     run.link = link;
+    run.quote = quote;
     p.runs.push_back(std::move(run));
   }
 
@@ -247,10 +249,11 @@ class Parser {
         size_t start = 0;
         for (size_t at = 0; at <= lines.size(); ++at) {
           if (at == lines.size() || lines[at] == '\n') {
-            AddText(p, lines.substr(start, at - start), bold, "");
+            AddText(p, lines.substr(start, at - start), bold, "", quote.name);
             if (at < lines.size()) {
               Run br;
               br.lineBreak = true;
+              br.quote = quote.name;
               p.runs.push_back(br);
             }
             start = at + 1;

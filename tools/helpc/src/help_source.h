@@ -31,6 +31,7 @@ struct Run {
   bool bold = false;
   bool lineBreak = false;  // a line break, no text
   std::string link;        // context name of the jump target, or empty
+  std::string quote;       // the program's text it quotes (kName), or empty
 };
 
 // An index keyword and the .keywords line it comes from.

@@ -3,16 +3,23 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
+#include <set>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <vector>
 
+#include "entrylist/errors.h"
 #include "help_source.h"
 #include "texts.h"
 
@@ -36,10 +43,14 @@ std::string AsShown(const std::string& caption) {
   return out;
 }
 
-TEST(HelpSource, QuotationsAreTheProgramsTextsByteForByte) {
-  const std::map<std::string, const char*> texts = {
+// Every text of the program by its name in texts/.
+const std::map<std::string, const char*>& ProgramTexts() {
+  static const std::map<std::string, const char*> texts = {
+      {"kAppCaption", text::kAppCaption},
+      {"kAppCaptionPrefix", text::kAppCaptionPrefix},
       {"kAboutText", text::kAboutText},
       {"kNotAnInteger", text::kNotAnInteger},
+      {"kCannotInsertLine", text::kCannotInsertLine},
       {"kDetailsPath", text::kDetailsPath},
       {"kDetailsParams", text::kDetailsParams},
       {"kDetailsFolder", text::kDetailsFolder},
@@ -50,6 +61,9 @@ TEST(HelpSource, QuotationsAreTheProgramsTextsByteForByte) {
       {"kWindowMinimized", text::kWindowMinimized},
       {"kRunCheckOn", text::kRunCheckOn},
       {"kRunCheckOff", text::kRunCheckOff},
+      {"kListFileTooLarge", text::kListFileTooLarge},
+      {"kListLineTooLong", text::kListLineTooLong},
+      {"kEntryTextTooLong", text::kEntryTextTooLong},
       {"kIoFileNotFound", text::kIoFileNotFound},
       {"kIoInvalidName", text::kIoInvalidName},
       {"kIoTooManyOpen", text::kIoTooManyOpen},
@@ -64,26 +78,33 @@ TEST(HelpSource, QuotationsAreTheProgramsTextsByteForByte) {
       {"kCaptionConfirmation", text::kCaptionConfirmation},
       {"kButtonYes", text::kButtonYes},
       {"kButtonNo", text::kButtonNo},
+      {"kButtonOK", text::kButtonOK},
       {"kMsgFileNotFound", text::kMsgFileNotFound},
       {"kMsgCannotRead", text::kMsgCannotRead},
       {"kMsgOverwrite", text::kMsgOverwrite},
       {"kMsgNeedExtension", text::kMsgNeedExtension},
+      {"kStartMenuPrograms", text::kStartMenuPrograms},
       {"kOpenDialog1Title", text::kOpenDialog1Title},
       {"kHelpFileName", text::kHelpFileName},
+      {"kFontName", text::kFontName},
       {"kButtonBrowse", text::kButtonBrowse},
       {"kButtonUp", text::kButtonUp},
       {"kButtonDown", text::kButtonDown},
       {"kButtonErase", text::kButtonErase},
       {"kButtonInfo", text::kButtonInfo},
+      {"kHintUp", text::kHintUp},
       {"kHintErase", text::kHintErase},
+      {"kHintDown", text::kHintDown},
       {"kHintAdd", text::kHintAdd},
       {"kHintDel", text::kHintDel},
+      {"kHintInfo", text::kHintInfo},
       {"kCheckRunning", text::kCheckRunning},
       {"kLabelList", text::kLabelList},
       {"kLabelFile", text::kLabelFile},
       {"kLabelParams", text::kLabelParams},
       {"kLabelFolder", text::kLabelFolder},
       {"kLabelWindow", text::kLabelWindow},
+      {"kListDefaultAction", text::kListDefaultAction},
       {"kMenuFile", text::kMenuFile},
       {"kMenuNew", text::kMenuNew},
       {"kMenuOpen", text::kMenuOpen},
@@ -92,8 +113,47 @@ TEST(HelpSource, QuotationsAreTheProgramsTextsByteForByte) {
       {"kMenuHelp", text::kMenuHelp},
       {"kMenuHelpTopics", text::kMenuHelpTopics},
       {"kMenuAbout", text::kMenuAbout},
+      {"kFilterRun", text::kFilterRun},
+      {"kFilterList", text::kFilterList},
       {"kUnexpectedError", text::kUnexpectedError},
+      {"kOutOfMemory", text::kOutOfMemory},
   };
+  return texts;
+}
+
+std::string SourceFile(const std::string& relative) {
+  return ReadFile(fs::path(PALLOMAR_SOURCE_DIR) / relative);
+}
+
+bool IsWord(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// The C++ word after each `before` in `code` (after spaces), with the text that follows it.
+std::vector<std::pair<std::string, std::string_view>> WordsAfter(const std::string& code,
+                                                                 const std::string& before) {
+  std::vector<std::pair<std::string, std::string_view>> found;
+  for (size_t at = code.find(before); at != std::string::npos; at = code.find(before, at + 1)) {
+    size_t i = at + before.size();
+    while (i < code.size() && std::isspace(static_cast<unsigned char>(code[i]))) ++i;
+    const size_t start = i;
+    while (i < code.size() && IsWord(code[i])) ++i;
+    if (i > start)
+      found.push_back({code.substr(start, i - start), std::string_view(code).substr(i)});
+  }
+  return found;
+}
+
+TEST(HelpSource, EveryProgramTextCanBeCheckedByName) {
+  std::set<std::string> declared;
+  for (const auto& [name, rest] : WordsAfter(SourceFile("texts/texts.h"), "extern const char")) {
+    declared.insert(name);
+  }
+  std::set<std::string> known;
+  for (const auto& [name, value] : ProgramTexts()) known.insert(name);
+  EXPECT_EQ(known, declared) << "ProgramTexts() must name every text of texts/texts.h";
+}
+
+TEST(HelpSource, QuotationsAreTheProgramsTextsByteForByte) {
+  const std::map<std::string, const char*>& texts = ProgramTexts();
   const helpc::HelpSource help = helpc::ParseHelpSource(ReadFile(PALLOMAR_HELP_SOURCE));
   ASSERT_GT(help.quotes.size(), 40u);
   for (const helpc::Quote& quote : help.quotes) {
@@ -101,6 +161,120 @@ TEST(HelpSource, QuotationsAreTheProgramsTextsByteForByte) {
     const auto found = texts.find(quote.name);
     ASSERT_NE(found, texts.end()) << "quotes a text the program does not have";
     EXPECT_EQ(quote.text.sjis, AsShown(found->second)) << quote.text.utf8;
+  }
+}
+
+// The texts the editor can show in a message box or its error box, found in its own code:
+// the texts its commands hand to a box, and the messages of every error it raises that the
+// error box shows (for a file error, every Windows error number a file call can give).
+std::set<std::string> MessagesTheEditorCanShow() {
+  std::string code;
+  for (const char* folder : {"main/src", "platform/src", "entrylist/src"}) {
+    for (const auto& entry :
+         fs::recursive_directory_iterator(fs::path(PALLOMAR_SOURCE_DIR) / folder)) {
+      if (entry.path().extension() == ".cpp" || entry.path().extension() == ".h") {
+        code += ReadFile(entry.path());
+      }
+    }
+  }
+  std::set<std::string> shown;
+  for (const char* box : {"ShowMessageBox(", "ShowErrorBox("}) {
+    for (const auto& [word, rest] : WordsAfter(code, box)) {
+      if (word == "text" && rest.starts_with("::")) {
+        const size_t end = std::find_if_not(rest.begin() + 2, rest.end(), IsWord) - rest.begin();
+        shown.insert(std::string(rest.substr(2, end - 2)));
+      }
+    }
+  }
+
+  // An error's message is named by the text of the error mapping that gives it.
+  std::set<std::string> mappingNames;
+  for (const auto& [word, rest] : WordsAfter(SourceFile("entrylist/src/errors.cpp"), "text::")) {
+    mappingNames.insert(word);
+  }
+  const auto nameOf = [&](const std::string& message) {
+    std::vector<std::string> names;
+    for (const std::string& name : mappingNames) {
+      const std::string pattern = ProgramTexts().at(name);
+      const size_t blank = std::min(pattern.find("%s"), pattern.find("%d"));
+      const bool matches = blank == std::string::npos
+                               ? message == pattern
+                               : message.size() >= pattern.size() - 2 &&
+                                     message.compare(0, blank, pattern, 0, blank) == 0 &&
+                                     message.compare(message.size() - (pattern.size() - blank - 2),
+                                                     std::string::npos, pattern, blank + 2) == 0;
+      if (matches) names.push_back(name);
+    }
+    if (names.size() == 1) {
+      shown.insert(names[0]);
+    } else {
+      ADD_FAILURE() << "no one text of the error mapping gives " << message;
+    }
+  };
+  std::set<std::string> raised;
+  for (const auto& [error, rest] : WordsAfter(code, "throw ")) {
+    if (error.empty() || error[0] != 'E') continue;  // a rethrow or the library's own
+    raised.insert(error);
+    const std::string argument(rest.substr(1, rest.find(')') - 1));
+    if (error == "EConvertError") {
+      nameOf(pallomar::EConvertError("abc").what());
+    } else if (error == "EListInsertError") {
+      nameOf(pallomar::EListInsertError().what());
+    } else if (error == "ETooLongError") {
+      using What = pallomar::ETooLongError::What;
+      const std::map<std::string, What> whats = {
+          {"ETooLongError::What::ListFile", What::ListFile},
+          {"ETooLongError::What::ListFileLine", What::ListFileLine},
+          {"ETooLongError::What::EntryText", What::EntryText}};
+      if (!whats.count(argument)) {
+        ADD_FAILURE() << "an unknown ETooLongError: " << argument;
+        continue;
+      }
+      nameOf(pallomar::ETooLongError(whats.at(argument)).what());
+    } else if (error == "EInOutError") {
+      if (!argument.empty() && std::isdigit(static_cast<unsigned char>(argument[0]))) {
+        nameOf(pallomar::InOutErrorMessage(std::stoi(argument)));
+        continue;
+      }
+      // The host's own number: every number past the mapping's table gives the same text.
+      // 100, 101 and 106 are the mapping's own codes, which no file call gives (Windows has
+      // semaphore errors there).
+      for (int number = 1; number <= 1200; ++number) {
+        if (number != 100 && number != 101 && number != 106) {
+          nameOf(pallomar::InOutErrorMessage(number));
+        }
+      }
+    } else {
+      ADD_FAILURE() << "the editor raises " << error << ": say here which message it shows";
+    }
+  }
+  EXPECT_TRUE(raised.count("EInOutError")) << "the search for raised errors found none";
+  return shown;
+}
+
+// The messages topic lists every message the editor can show, each in a paragraph of its own
+// that starts with its quotation, and no message the editor never shows.
+TEST(HelpSource, MessagesTopicListsExactlyTheMessagesTheEditorShows) {
+  const helpc::HelpSource help = helpc::ParseHelpSource(ReadFile(PALLOMAR_HELP_SOURCE));
+  const auto topic = std::find_if(help.topics.begin(), help.topics.end(),
+                                  [](const helpc::Topic& t) { return t.context == "messages"; });
+  ASSERT_NE(topic, help.topics.end());
+  std::set<std::string> listed;
+  for (const helpc::Paragraph& p : topic->paragraphs) {
+    // A paragraph that lists a message starts with its quotation, after the opening 「.
+    const auto first = std::find_if(p.runs.begin(), p.runs.end(),
+                                    [](const helpc::Run& r) { return !r.quote.empty(); });
+    if (p.bullet || first == p.runs.end()) continue;
+    if (first == p.runs.begin() || (first == p.runs.begin() + 1 && p.runs[0].text.utf8 == "「")) {
+      listed.insert(first->quote);
+    }
+  }
+  const std::set<std::string> shown = MessagesTheEditorCanShow();
+  for (const std::string& name : shown) {
+    EXPECT_TRUE(listed.count(name)) << "the editor can show " << name << ", the help omits it";
+  }
+  for (const std::string& name : listed) {
+    EXPECT_TRUE(shown.count(name)) << "the help lists " << name << ", the editor never shows it";
   }
 }
 
