@@ -26,19 +26,24 @@ bool ToShiftJis(const std::string& utf8, std::string& sjis) {
   sjis.resize(static_cast<size_t>(bytes));
   WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, w.data(), wide, sjis.data(), bytes, nullptr,
                       &usedDefault);
-  return !usedDefault;
+  if (usedDefault) return false;
+  // What is written must read back as the same characters.
+  std::wstring back(w.size(), L'\0');
+  const int read = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, sjis.data(), bytes, back.data(),
+                                       static_cast<int>(back.size()));
+  return read == wide && back == w;
 }
 
 #else
 
-bool ToShiftJis(const std::string& utf8, std::string& sjis) {
-  sjis.clear();
-  if (utf8.empty()) return true;
-  // The same conversion the compiler applies to the program's own texts.
-  iconv_t cd = iconv_open("CP932", "UTF-8");
+namespace {
+
+// The whole text through one iconv conversion; false at a byte it cannot take.
+bool Iconv(const char* to, const char* from, const std::string& text, std::string& out) {
+  iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  std::string in = utf8;
-  std::string out(in.size() * 2 + 4, '\0');
+  std::string in = text;
+  out.assign(in.size() * 3 + 4, '\0');
   char* inPtr = in.data();
   size_t inLeft = in.size();
   char* outPtr = out.data();
@@ -47,6 +52,20 @@ bool ToShiftJis(const std::string& utf8, std::string& sjis) {
   iconv_close(cd);
   if (rc == static_cast<size_t>(-1) || inLeft != 0) return false;
   out.resize(out.size() - outLeft);
+  return true;
+}
+
+}  // namespace
+
+bool ToShiftJis(const std::string& utf8, std::string& sjis) {
+  sjis.clear();
+  if (utf8.empty()) return true;
+  // The same conversion the compiler applies to the program's own texts. It writes some
+  // characters as the bytes of others (U+00A5 as 0x5C, U+203E as 0x7E), which the viewer
+  // shows as a backslash and a tilde: only a text that reads back unchanged is taken.
+  std::string out, back;
+  if (!Iconv("CP932", "UTF-8", utf8, out) || !Iconv("UTF-8", "CP932", out, back)) return false;
+  if (back != utf8) return false;
   sjis = std::move(out);
   return true;
 }

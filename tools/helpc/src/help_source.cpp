@@ -1,16 +1,39 @@
 #include "help_source.h"
 
+#include <map>
 #include <set>
 #include <sstream>
 
+#include "outputs.h"
+
 namespace helpc {
 namespace {
+
+// Why a text does not convert: its first character that does not convert by itself (a long
+// paragraph quoted whole would hide it).
+std::string WhyUnconvertible(const std::string& utf8) {
+  size_t at = 0;
+  while (at < utf8.size()) {
+    const auto lead = static_cast<unsigned char>(utf8[at]);
+    const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    const std::string character = utf8.substr(at, length);
+    bool wellFormed = character.size() == length && (lead < 0x80 || (lead >= 0xC2 && lead <= 0xF4));
+    for (size_t i = 1; i < character.size(); ++i) {
+      if ((static_cast<unsigned char>(character[i]) & 0xC0) != 0x80) wellFormed = false;
+    }
+    if (!wellFormed) return "text is not UTF-8";
+    std::string ignored;
+    if (!ToShiftJis(character, ignored)) return "text has no Shift-JIS form: " + character;
+    at += length;
+  }
+  return "text has no Shift-JIS form: " + utf8;
+}
 
 Text Convert(const std::string& utf8, int line) {
   Text t;
   t.utf8 = utf8;
   if (!ToShiftJis(utf8, t.sjis)) {
-    throw SourceError(line, "text has no Shift-JIS form: " + utf8);
+    throw SourceError(line, WhyUnconvertible(utf8));
   }
   return t;
 }
@@ -100,8 +123,10 @@ class Parser {
     const std::string rest = space == std::string::npos ? "" : Trim(line.substr(space));
     if (name == ".title") {
       help_.title = Convert(rest, number);
+      help_.titleLine = number;
     } else if (name == ".copyright") {
       help_.copyright = Convert(rest, number);
+      help_.copyrightLine = number;
     } else if (name == ".topic") {
       const auto gap = rest.find(' ');
       Topic topic;
@@ -116,6 +141,14 @@ class Parser {
       if (!contexts_.insert(topic.context).second) {
         throw SourceError(number, "duplicate context name: " + topic.context);
       }
+      // Viewers find a topic by its name's hash alone (letters hash alike in either case).
+      const auto [same, added] =
+          hashes_.try_emplace(ContextHash(topic.context), topic.context, number);
+      if (!added) {
+        throw SourceError(number, "context name " + topic.context + " has the same hash as " +
+                                      same->second.first + " (line " +
+                                      std::to_string(same->second.second) + ")");
+      }
       topic.title = Convert(Trim(rest.substr(gap)), number);
       help_.topics.push_back(std::move(topic));
     } else if (name == ".keywords") {
@@ -124,7 +157,11 @@ class Parser {
       std::string word;
       while (std::getline(words, word, ';')) {
         word = Trim(word);
-        if (!word.empty()) help_.topics.back().keywords.push_back(Convert(word, number));
+        if (word.empty()) continue;
+        Keyword keyword;
+        static_cast<Text&>(keyword) = Convert(word, number);
+        keyword.line = number;
+        help_.topics.back().keywords.push_back(std::move(keyword));
       }
     } else {
       throw SourceError(number, "unknown directive: " + name);
@@ -145,12 +182,14 @@ class Parser {
     bullet_ = false;
   }
 
-  void AddText(Paragraph& p, const std::string& utf8, bool bold, const std::string& link) {
+  void AddText(Paragraph& p, const std::string& utf8, bool bold, const std::string& link,
+               const std::string& quote = "") {
     if (utf8.empty()) return;
     Run run;
     run.text = Convert(utf8, p.line);
     run.bold = bold;
     run.link = link;
+    run.quote = quote;
     p.runs.push_back(std::move(run));
   }
 
@@ -210,10 +249,11 @@ class Parser {
         size_t start = 0;
         for (size_t at = 0; at <= lines.size(); ++at) {
           if (at == lines.size() || lines[at] == '\n') {
-            AddText(p, lines.substr(start, at - start), bold, "");
+            AddText(p, lines.substr(start, at - start), bold, "", quote.name);
             if (at < lines.size()) {
               Run br;
               br.lineBreak = true;
+              br.quote = quote.name;
               p.runs.push_back(br);
             }
             start = at + 1;
@@ -231,6 +271,7 @@ class Parser {
 
   HelpSource help_;
   std::set<std::string> contexts_;
+  std::map<uint32_t, std::pair<std::string, int>> hashes_;  // hash: name, line
   std::vector<PendingLink> links_;
   std::string paragraphText_;
   int paragraphLine_ = 0;

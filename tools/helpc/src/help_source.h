@@ -31,6 +31,12 @@ struct Run {
   bool bold = false;
   bool lineBreak = false;  // a line break, no text
   std::string link;        // context name of the jump target, or empty
+  std::string quote;       // the program's text it quotes (kName), or empty
+};
+
+// An index keyword and the .keywords line it comes from.
+struct Keyword : Text {
+  int line = 0;
 };
 
 struct Paragraph {
@@ -42,7 +48,7 @@ struct Paragraph {
 struct Topic {
   std::string context;
   Text title;
-  std::vector<Text> keywords;
+  std::vector<Keyword> keywords;
   std::vector<Paragraph> paragraphs;
   int line = 0;
 };
@@ -57,6 +63,8 @@ struct Quote {
 struct HelpSource {
   Text title;
   Text copyright;
+  int titleLine = 0;
+  int copyrightLine = 0;
   std::vector<Topic> topics;  // topics[0] is the contents topic
   std::vector<Quote> quotes;
 };
@@ -71,11 +79,14 @@ class SourceError : public std::runtime_error {
   int line_;
 };
 
-// Parses and checks a whole source. Throws SourceError on the first fault.
+// Parses and checks a whole source. Throws SourceError on the first fault. What only the help
+// file's layout limits (lengths of titles, paragraphs, keywords) WriteHelpFile refuses, also
+// with a SourceError.
 HelpSource ParseHelpSource(const std::string& utf8Source);
 
-// Shift-JIS (code page 932) form of a UTF-8 text; false when some character has none or the
-// input is not UTF-8.
+// Shift-JIS (code page 932) form of a UTF-8 text; false when the input is not UTF-8 or some
+// character has no Shift-JIS form that reads back as the same character (no best-fit
+// substitutes such as U+00A5 for the backslash byte).
 bool ToShiftJis(const std::string& utf8, std::string& sjis);
 
 }  // namespace helpc

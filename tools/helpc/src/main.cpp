@@ -7,6 +7,8 @@
 #include <iostream>
 #include <iterator>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "help_source.h"
 #include "outputs.h"
@@ -18,17 +20,38 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool WriteFile(const std::string& path, const std::string& bytes) {
-  // Written under a temporary name and renamed, so a failed run leaves no half file behind.
-  const std::string temporary = path + ".tmp";
-  {
+// Each output is written under a temporary name, and only when all are whole are they renamed:
+// a refused source or a failed write (a full disk) leaves neither a half file nor a temporary
+// one behind, and the earlier outputs stay as they were.
+bool WriteAll(const std::vector<std::pair<std::string, std::string>>& outputs,
+              std::string& failed) {
+  std::vector<std::string> written;
+  const auto removeWritten = [&written] {
+    for (const std::string& temporary : written) std::remove(temporary.c_str());
+  };
+  for (const auto& [path, bytes] : outputs) {
+    const std::string temporary = path + ".tmp";
+    written.push_back(temporary);
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
-    if (!out) return false;
+    if (!out) {
+      failed = path;
+      removeWritten();
+      return false;
+    }
   }
-  std::remove(path.c_str());
-  return std::rename(temporary.c_str(), path.c_str()) == 0;
+  for (size_t i = 0; i < outputs.size(); ++i) {
+    const std::string& path = outputs[i].first;
+    std::remove(path.c_str());  // Windows renames onto no existing file
+    if (std::rename(written[i].c_str(), path.c_str()) != 0) {
+      failed = path;
+      written.erase(written.begin(), written.begin() + static_cast<std::ptrdiff_t>(i));
+      removeWritten();
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -45,24 +68,26 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  helpc::HelpSource help;
+  const std::string hlp = argv[2], cnt = argv[3], html = argv[4];
+  std::vector<std::pair<std::string, std::string>> outputs;
   try {
-    help = helpc::ParseHelpSource(source);
+    const helpc::HelpSource help = helpc::ParseHelpSource(source);
+    outputs = {
+        {hlp, helpc::WriteHelpFile(help, BaseName(cnt))},
+        {cnt, helpc::WriteContentsFile(help, BaseName(hlp))},
+        {html, helpc::WriteHtmlPage(help)},
+    };
   } catch (const helpc::SourceError& e) {
     std::cerr << sourcePath << ":" << e.line() << ": " << e.what() << "\n";
     return 1;
+  } catch (const std::exception& e) {
+    std::cerr << sourcePath << ": " << e.what() << "\n";
+    return 1;
   }
-  const std::string hlp = argv[2], cnt = argv[3], html = argv[4];
-  const std::pair<std::string, std::string> outputs[] = {
-      {hlp, helpc::WriteHelpFile(help, BaseName(cnt))},
-      {cnt, helpc::WriteContentsFile(help, BaseName(hlp))},
-      {html, helpc::WriteHtmlPage(help)},
-  };
-  for (const auto& [path, bytes] : outputs) {
-    if (!WriteFile(path, bytes)) {
-      std::cerr << path << ": cannot be written\n";
-      return 1;
-    }
+  std::string failed;
+  if (!WriteAll(outputs, failed)) {
+    std::cerr << failed << ": cannot be written\n";
+    return 1;
   }
   return 0;
 }
