@@ -9,9 +9,10 @@
 # project version. The zip is reproducible: the same commit gives the same bytes in any folder
 # at any time (SOURCE_DATE_EPOCH is the last commit's time; see scripts/release-test.sh).
 #
-# Refuses, and says why, when the tree has uncommitted or untracked files, when a test fails,
-# or when a packaged .exe imports a DLL that is not Windows' own. --no-tests skips the Wine
-# tests of the Release build and of the unpacked package (the import check still runs).
+# Installs what is missing (scripts/packages/release.txt) first. Refuses, and says why, when
+# the tree has uncommitted or untracked files, when a test fails, or when a packaged .exe
+# imports a DLL that is not Windows' own. --no-tests skips the Wine tests of the Release build
+# and of the unpacked package (the import check still runs).
 #
 # Environment:
 #   PALLOMAR_RELEASE_BUILD  build folder, emptied first (default build/release)
@@ -35,8 +36,11 @@ for arg in "$@"; do
   esac
 done
 
+# shellcheck source=lib.sh
+. "$root/scripts/lib.sh"
 # shellcheck source=release-files.sh
 . "$root/scripts/release-files.sh"
+pallomar_install release
 
 build="${PALLOMAR_RELEASE_BUILD:-$root/build/release}"
 dist="$root/dist"

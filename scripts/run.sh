@@ -25,25 +25,9 @@ if [[ -n "$list" && ! -e "$list" ]]; then
   exit 2
 fi
 
-as_root() {
-  if (($(id -u) == 0)); then "$@"; else sudo "$@"; fi
-}
-installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed'; }
-
-packages=(cmake make mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
-  fonts-ipafont-gothic fonts-wine locales imagemagick xdotool googletest)
-missing=()
-for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
-if ((${#missing[@]})); then
-  echo "run.sh: installing ${missing[*]}"
-  as_root apt-get update
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
-    "${missing[@]}"
-fi
-# Wine's ANSI code page follows the locale: 932 needs a Japanese one.
-if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\{0,1\}8'; then
-  as_root localedef -i ja_JP -c -f UTF-8 ja_JP.UTF-8
-fi
+# shellcheck source=lib.sh
+. "$root/scripts/lib.sh"
+pallomar_install run
 
 # Build (or bring up to date) the program only; the tests are scripts/test.sh's business.
 # The logs and the screenshot go to build/, which a fresh clone does not have yet.
