@@ -15,7 +15,8 @@
 # gets its own /proc, /sys and /dev, which are unmounted, and the root removed, afterwards.
 # Needs root (it installs debootstrap if missing).
 set -euo pipefail
-
+# Read whole before it runs: a long run must not pick up an edit of this file halfway.
+{
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # shellcheck source=lib.sh
 . "$root/scripts/lib.sh"
@@ -40,7 +41,7 @@ suite=bookworm
 base_tarball="$cache/$suite-minbase.tar.gz"
 root_tarball="$cache/$suite-minbase-root.tar"
 archives="$cache/apt-archives"
-mkdir -p "$cache" "$archives/partial"
+mkdir -p "$cache" "$archives"
 started=$SECONDS
 
 # The base system, downloaded once; the root made from it, once.
@@ -108,8 +109,9 @@ mkdir -p "$sysroot/dev/pts" "$sysroot/dev/shm"
 mount -t devpts -o newinstance,ptmxmode=0666 devpts "$sysroot/dev/pts"
 ln -s pts/ptmx "$sysroot/dev/ptmx"
 mount -t tmpfs -o mode=1777 shm "$sysroot/dev/shm"
-# Downloaded packages are kept between runs (they are installed anew each time).
-mount --bind "$archives" "$sysroot/var/cache/apt/archives"
+# Packages downloaded before are offered to apt again (they are installed anew each time);
+# links, so that runs side by side keep apt locks of their own.
+find "$archives" -maxdepth 1 -name '*.deb' -exec ln -f -t "$sysroot/var/cache/apt/archives" {} +
 
 clone="$sysroot/root/pallomar"
 git clone -q --no-hardlinks --no-checkout "$root" "$clone"
@@ -125,6 +127,7 @@ env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/r
   chroot "$sysroot" /bin/bash -c 'cd /root/pallomar && exec "$@"' bash "${command[@]}" \
   >"$log" 2>&1 </dev/null || rc=$?
 elapsed=$((SECONDS - t0))
+find "$sysroot/var/cache/apt/archives" -maxdepth 1 -name '*.deb' -exec ln -f -t "$archives" {} +
 cp "$log" "$cache/$mode.log"
 if ((rc != 0)); then
   tail -n 60 "$log"
@@ -155,3 +158,5 @@ if [[ "$mode" == run ]]; then
 fi
 echo "fresh-debian-test: passed: ${command[*]} on a fresh $suite root in $elapsed s" \
   "($((SECONDS - started)) s with the root)"
+exit 0
+}
