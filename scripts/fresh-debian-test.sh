@@ -89,9 +89,7 @@ cleanup() {
     rm -rf --one-file-system "$work"
   fi
 }
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+pallomar_traps cleanup
 
 mkdir -p "$sysroot"
 tar -C "$sysroot" -xf "$root_tarball"

@@ -94,3 +94,47 @@ pallomar_stop_pid() {
   fi
   return 0
 }
+
+# The traps of a script that cleans up after itself: FUNC (a command) on exit, and an interrupt
+# or a termination ends the script, through FUNC, with status 130 or 143.
+pallomar_traps() {
+  # shellcheck disable=SC2064 # the command is meant to be fixed now
+  trap "$1" EXIT
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
+}
+
+# Configures the Windows cross build of the tree SOURCE in BUILD; more cmake options may follow.
+pallomar_configure_windows() {
+  local source="$1" build="$2"
+  shift 2
+  cmake -S "$source" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source/cmake/mingw-w64-x86_64.cmake" "$@"
+}
+
+# Builds one target of the Windows build in BUILD (of this tree), configuring it first where
+# it is new.
+pallomar_build_windows_target() {
+  local build="$1" target="$2"
+  if [[ ! -f "$build/CMakeCache.txt" ]]; then
+    pallomar_configure_windows "$PALLOMAR_ROOT" "$build" || return 1
+  fi
+  cmake --build "$build" --target "$target" -j "${PALLOMAR_JOBS:-2}"
+}
+
+# Waits up to TENTHS tenths of a second (default 100) for a visible window whose name matches
+# the pattern and prints its id; gives up at once when PID (if given) has ended.
+#
+#   pallomar_wait_window PATTERN [PID [TENTHS]]
+pallomar_wait_window() {
+  local pattern="$1" pid="${2:-}" tenths="${3:-100}" id i
+  for ((i = 0; i < tenths; i++)); do
+    id="$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1 || true)"
+    if [[ -n "$id" ]]; then
+      echo "$id"
+      return 0
+    fi
+    [[ -z "$pid" ]] || kill -0 "$pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}

@@ -15,10 +15,10 @@ set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export CCACHE_DISABLE=1
+# shellcheck source=lib.sh
+. "$root/scripts/lib.sh"
 work="$(mktemp -d -t pallomar-release-test.XXXXXX)"
-trap 'rm -rf "$work"' EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+pallomar_traps 'rm -rf "$work"'
 
 commit="$(git -C "$root" rev-parse HEAD)"
 [[ -z "$(git -C "$root" status --porcelain)" ]] ||

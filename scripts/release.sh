@@ -83,9 +83,7 @@ umask 022
 # git status does not see a file marked skip-worktree or assume-unchanged: only what the
 # commit holds is built and packed.
 source="$(mktemp -d -t pallomar-release-source.XXXXXX)"
-trap 'rm -rf "$source"' EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+pallomar_traps 'rm -rf "$source"'
 git -C "$root" archive --format=tar "$commit" | tar -x -C "$source" ||
   refuse "could not export $commit"
 say "Release build of $commit in $build"
@@ -94,8 +92,8 @@ mkdir -p "$build"
 tests_option=OFF
 ((run_tests)) && tests_option=ON
 logged "$build/configure.log" "the Release build could not be configured" \
-  cmake -S "$source" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPALLOMAR_TESTS="$tests_option" \
-  -DCMAKE_TOOLCHAIN_FILE="$source/cmake/mingw-w64-x86_64.cmake"
+  pallomar_configure_windows "$source" "$build" -DCMAKE_BUILD_TYPE=Release \
+  -DPALLOMAR_TESTS="$tests_option"
 version="$(pallomar_project_version "$build")"
 [[ "$version" =~ ^[0-9]+(\.[0-9]+)*$ ]] || refuse "no project version in $build/CMakeCache.txt"
 logged "$build/build.log" "the Release build failed" cmake --build "$build" -j "$jobs"

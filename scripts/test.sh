@@ -61,9 +61,7 @@ cleanup() {
     pallomar_wine_cleanup
   fi
 }
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+pallomar_traps cleanup
 
 # Runs "$@" with its output in a log; shows the end of the log if it fails.
 logged() {
@@ -152,8 +150,7 @@ if ((run_windows)); then
   t0=$(date +%s)
   mkdir -p "$win_build"
   if logged "$win_build/configure.log" \
-    cmake -S "$root" -B "$win_build" \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    pallomar_configure_windows "$root" "$win_build" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-emulator.sh" &&
     logged "$win_build/build.log" cmake --build "$win_build" -j "$jobs"; then
     say "Wine prefix and display"
