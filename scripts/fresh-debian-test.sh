@@ -123,7 +123,9 @@ t0=$SECONDS
 env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root TERM=dumb \
   timeout -k 10 "${PALLOMAR_FRESH_TIMEOUT:-4800}" \
   chroot "$sysroot" /bin/bash -c 'cd /root/pallomar && exec "$@"' bash "${command[@]}" \
-  >"$log" 2>&1 </dev/null || rc=$?
+  >"$log" 2>&1 </dev/null &
+# In the background, so that an interrupt reaches the trap at once.
+wait "$!" || rc=$?
 elapsed=$((SECONDS - t0))
 find "$sysroot/var/cache/apt/archives" -maxdepth 1 -name '*.deb' -exec ln -f -t "$archives" {} +
 cp "$log" "$cache/$mode.log"
