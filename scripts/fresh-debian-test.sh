@@ -70,21 +70,20 @@ fi
 
 work="$(mktemp -d -p "$cache" root.XXXXXX)"
 sysroot="$work/root"
-mounts=()
 # Everything under the root that is mounted, deepest first.
 mounted_below() { awk -v r="$sysroot/" 'index($2 "/", r) == 1 { print $2 }' /proc/mounts | sort -r; }
 cleanup() {
   local pid target
   # Whatever still runs inside the root was started by this check.
-  for pid in $(ls /proc | grep -E '^[0-9]+$'); do
-    [[ "$(readlink "/proc/$pid/root" 2>/dev/null)" == "$sysroot" ]] && kill -KILL "$pid" 2>/dev/null
+  for pid in /proc/[0-9]*; do
+    [[ "$(readlink "$pid/root" 2>/dev/null)" == "$sysroot" ]] && kill -KILL "${pid#/proc/}" 2>/dev/null
   done
   sleep 0.5
   for target in $(mounted_below); do
     umount "$target" 2>/dev/null || umount -l "$target" || true
   done
   if [[ -n "$(mounted_below)" ]]; then
-    echo "fresh-debian-test: still mounted, $work left in place:" $(mounted_below) >&2
+    echo "fresh-debian-test: still mounted, $work left in place: $(mounted_below | tr '\n' ' ')" >&2
   else
     rm -rf --one-file-system "$work"
   fi
