@@ -14,17 +14,15 @@
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# shellcheck source=lib.sh
+. "$root/scripts/lib.sh"
 # shellcheck source=release-files.sh
 . "$root/scripts/release-files.sh"
 zip="${1:?usage: package-test.sh ZIP}"
 zip="$(cd "$(dirname "$zip")" && pwd)/$(basename "$zip")"
 build="${PALLOMAR_WIN_BUILD:-$root/build/win}"
 probe_exe="$build/main/package_probe.exe"
-if [[ ! -f "$probe_exe" ]]; then
-  [[ -f "$build/CMakeCache.txt" ]] ||
-    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
-  cmake --build "$build" --target package_probe -j "${PALLOMAR_JOBS:-2}" >/dev/null
-fi
+[[ -f "$probe_exe" ]] || pallomar_build_windows_target "$build" package_probe >/dev/null
 
 failures=0
 fail() {
@@ -85,9 +83,7 @@ finish() {
   pallomar_wine_cleanup
   rm -rf "$work"
 }
-trap finish EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+pallomar_traps finish
 pallomar_wine_keep_server
 
 place="$WINEPREFIX/drive_c/ツール/表"
@@ -161,7 +157,7 @@ else
 fi
 
 # --- the help, through the menu as typed ---
-form="$(xdotool search --onlyvisible --name '^Pallomar Ver' 2>/dev/null | head -n 1 || true)"
+form="$(pallomar_wait_window '^Pallomar Ver' "$editor_pid" 10)" || form=""
 if [[ -z "$form" ]]; then
   fail "the editor's window is not on the display"
 else

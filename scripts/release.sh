@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Makes the Windows release from the committed tree: a Release cross-build in a new build
-# folder, its tests, and one zip that a Windows user unpacks anywhere.
+# Makes the Windows release from the last commit: a Release cross-build, in a new build folder,
+# of the commit exported on its own (so no uncommitted or skip-worktree change can reach the
+# zip), its tests, and one zip that a Windows user unpacks anywhere.
 #
 #   scripts/release.sh [--no-tests]
 #
@@ -9,9 +10,10 @@
 # project version. The zip is reproducible: the same commit gives the same bytes in any folder
 # at any time (SOURCE_DATE_EPOCH is the last commit's time; see scripts/release-test.sh).
 #
-# Refuses, and says why, when the tree has uncommitted or untracked files, when a test fails,
-# or when a packaged .exe imports a DLL that is not Windows' own. --no-tests skips the Wine
-# tests of the Release build and of the unpacked package (the import check still runs).
+# Installs what is missing (scripts/packages/release.txt) first. Refuses, and says why, when
+# the tree has uncommitted or untracked files, when a test fails, or when a packaged .exe
+# imports a DLL that is not Windows' own. --no-tests skips the Wine tests of the Release build
+# and of the unpacked package (the import check still runs).
 #
 # Environment:
 #   PALLOMAR_RELEASE_BUILD  build folder, emptied first (default build/release)
@@ -35,8 +37,11 @@ for arg in "$@"; do
   esac
 done
 
+# shellcheck source=lib.sh
+. "$root/scripts/lib.sh"
 # shellcheck source=release-files.sh
 . "$root/scripts/release-files.sh"
+pallomar_install release
 
 build="${PALLOMAR_RELEASE_BUILD:-$root/build/release}"
 dist="$root/dist"
@@ -68,21 +73,27 @@ if [[ -n "$changes" ]]; then
   refuse "the tree has uncommitted changes (above); commit or stash them first"
 fi
 commit="$(git -C "$root" rev-parse HEAD)"
-SOURCE_DATE_EPOCH="$(git -C "$root" log -1 --format=%ct)"
+SOURCE_DATE_EPOCH="$(git -C "$root" log -1 --format=%ct "$commit")"
 export SOURCE_DATE_EPOCH
 # The zip keeps local times; one zone for everyone.
 export TZ=UTC
 umask 022
 
-# --- the build ---
+# --- the build, of the commit alone ---
+# git status does not see a file marked skip-worktree or assume-unchanged: only what the
+# commit holds is built and packed.
+source="$(mktemp -d -t pallomar-release-source.XXXXXX)"
+pallomar_traps 'rm -rf "$source"'
+git -C "$root" archive --format=tar "$commit" | tar -x -C "$source" ||
+  refuse "could not export $commit"
 say "Release build of $commit in $build"
 rm -rf "$build"
 mkdir -p "$build"
 tests_option=OFF
 ((run_tests)) && tests_option=ON
 logged "$build/configure.log" "the Release build could not be configured" \
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPALLOMAR_TESTS="$tests_option" \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
+  pallomar_configure_windows "$source" "$build" -DCMAKE_BUILD_TYPE=Release \
+  -DPALLOMAR_TESTS="$tests_option"
 version="$(pallomar_project_version "$build")"
 [[ "$version" =~ ^[0-9]+(\.[0-9]+)*$ ]] || refuse "no project version in $build/CMakeCache.txt"
 logged "$build/build.log" "the Release build failed" cmake --build "$build" -j "$jobs"
@@ -102,7 +113,7 @@ files="$(
   echo "${programs[*]}"
 )"
 if ! cmake -DOBJDUMP="$objdump" "-DFILES=$files" \
-  -P "$root/cmake/check_windows_imports.cmake" 2>&1; then
+  -P "$source/cmake/check_windows_imports.cmake" 2>&1; then
   refuse "a packaged .exe imports a DLL that is not Windows' own (above)"
 fi
 
@@ -148,16 +159,17 @@ if ((${#missing[@]})); then
     "(scripts/release-files.sh makes the help required once the build makes it)"
 fi
 # Notepad on every Windows version reads UTF-8 with a byte-order mark and CR LF.
-for source in "$root/docs/readme.txt" "$root/LICENSE"; do
-  if LC_ALL=C grep -q $'\r' "$source" || [[ "$(head -c 3 "$source" | od -An -tx1 | tr -d ' ')" == efbbbf ]]; then
-    refuse "$source must be plain UTF-8 with LF line ends; the package adds the BOM and CR LF"
+for document in docs/readme.txt LICENSE; do
+  if LC_ALL=C grep -q $'\r' "$source/$document" ||
+    [[ "$(head -c 3 "$source/$document" | od -An -tx1 | tr -d ' ')" == efbbbf ]]; then
+    refuse "$document must be plain UTF-8 with LF line ends; the package adds the BOM and CR LF"
   fi
 done
 {
   printf '\xef\xbb\xbf'
-  sed 's/$/\r/' "$root/docs/readme.txt"
+  sed 's/$/\r/' "$source/docs/readme.txt"
 } >"$folder/readme.txt"
-sed 's/$/\r/' "$root/LICENSE" >"$folder/LICENSE.txt"
+sed 's/$/\r/' "$source/LICENSE" >"$folder/LICENSE.txt"
 
 # Same bytes whoever packs it: fixed times, modes and order, no extra attributes.
 find "$stage" -type d -exec chmod 755 {} +

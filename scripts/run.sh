@@ -25,38 +25,14 @@ if [[ -n "$list" && ! -e "$list" ]]; then
   exit 2
 fi
 
-as_root() {
-  if (($(id -u) == 0)); then "$@"; else sudo "$@"; fi
-}
-installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed'; }
-
-packages=(cmake make mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
-  fonts-ipafont-gothic fonts-wine locales imagemagick xdotool googletest)
-missing=()
-for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
-if ((${#missing[@]})); then
-  echo "run.sh: installing ${missing[*]}"
-  as_root apt-get update
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
-    "${missing[@]}"
-fi
-# Wine's ANSI code page follows the locale: 932 needs a Japanese one.
-if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\{0,1\}8'; then
-  as_root localedef -i ja_JP -c -f UTF-8 ja_JP.UTF-8
-fi
+# shellcheck source=lib.sh
+. "$root/scripts/lib.sh"
+pallomar_install run
 
 # Build (or bring up to date) the program only; the tests are scripts/test.sh's business.
 # The logs and the screenshot go to build/, which a fresh clone does not have yet.
 mkdir -p "$root/build" "$(dirname "$shot")"
-if [[ ! -f "$build/CMakeCache.txt" ]]; then
-  cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-    >"$root/build/run-configure.log" 2>&1 ||
-    {
-      tail -n 40 "$root/build/run-configure.log"
-      exit 1
-    }
-fi
-cmake --build "$build" --target pallomar -j "${PALLOMAR_JOBS:-2}" >"$root/build/run-build.log" 2>&1 ||
+pallomar_build_windows_target "$build" pallomar >"$root/build/run-build.log" 2>&1 ||
   {
     tail -n 40 "$root/build/run-build.log"
     exit 1
@@ -75,9 +51,7 @@ stop() {
   pallomar_stop_pid "$wine_pid"
   pallomar_wine_cleanup
 }
-trap stop EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+pallomar_traps stop
 
 args=()
 if [[ -n "$list" ]]; then
@@ -89,13 +63,7 @@ wine "$exe" "${args[@]}" >"$log" 2>&1 </dev/null &
 wine_pid=$!
 
 # The window, once it is there (its caption starts with the program's name).
-window=""
-for ((i = 0; i < 100; i++)); do
-  window="$(xdotool search --onlyvisible --name '^Pallomar Ver' 2>/dev/null | head -n 1 || true)"
-  [[ -n "$window" ]] && break
-  kill -0 "$wine_pid" 2>/dev/null || break
-  sleep 0.1
-done
+window="$(pallomar_wait_window '^Pallomar Ver' "$wine_pid")" || window=""
 sleep "$delay"
 if [[ -n "$window" ]] && import -window "$window" "$shot" 2>/dev/null; then
   :

@@ -12,11 +12,9 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${PALLOMAR_WIN_BUILD:-$root/build/win}"
 exe="$build/main/pallomar.exe"
-if [[ ! -f "$exe" ]]; then
-  [[ -f "$build/CMakeCache.txt" ]] ||
-    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
-  cmake --build "$build" --target pallomar -j "${PALLOMAR_JOBS:-2}" >/dev/null
-fi
+# shellcheck source=lib.sh
+. "$root/scripts/lib.sh"
+[[ -f "$exe" ]] || pallomar_build_windows_target "$build" pallomar >/dev/null
 
 # Never drive the user's own screen: always a private display.
 unset DISPLAY
@@ -32,9 +30,7 @@ finish() {
   pallomar_wine_cleanup
   rm -rf "$work"
 }
-trap finish EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+pallomar_traps finish
 
 fail() {
   echo "smoke: FAILED: $*"
@@ -43,20 +39,9 @@ fail() {
   exit 1
 }
 
-# Waits up to 10 s for a visible window whose name matches $1; prints its id.
-wait_window() {
-  local id=""
-  for ((i = 0; i < 100; i++)); do
-    id="$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)"
-    [[ -n "$id" ]] && break
-    sleep 0.1
-  done
-  [[ -n "$id" ]] && echo "$id"
-}
-
 wine "$exe" >"$work/wine.log" 2>&1 </dev/null &
 wine_pid=$!
-form="$(wait_window '^Pallomar Ver')" || fail "the editor's window did not appear"
+form="$(pallomar_wait_window '^Pallomar Ver' "$wine_pid")" || fail "the editor's window did not appear"
 sleep 1
 
 # Mouse: the focus starts in the path field (Edit1); Tab takes it away, and a click into the

@@ -47,6 +47,8 @@ jobs="${PALLOMAR_JOBS:-2}"
 wine_jobs="${PALLOMAR_WINE_JOBS:-1}"
 started=$(date +%s)
 
+# shellcheck source=lib.sh
+. "$root/scripts/lib.sh"
 say() { printf '\n== %s\n' "$*"; }
 
 ctest_pid=""
@@ -59,59 +61,7 @@ cleanup() {
     pallomar_wine_cleanup
   fi
 }
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-
-as_root() {
-  if (($(id -u) == 0)); then
-    "$@"
-  else
-    sudo "$@"
-  fi
-}
-
-installed() {
-  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed'
-}
-
-install_missing() {
-  local packages=(
-    cmake make g++ clang googletest libgtest-dev libgmock-dev libbenchmark-dev
-    mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    wine wine64 xvfb xauth fonts-ipafont-gothic fonts-wine locales xdotool imagemagick
-    util-linux coreutils clang-format git zip unzip man-db groff-base
-  )
-  local missing=() p
-  for p in "${packages[@]}"; do
-    installed "$p" || missing+=("$p")
-  done
-  if ((${#missing[@]})); then
-    say "installing: ${missing[*]}"
-    as_root apt-get update
-    # With recommends: Wine and Xvfb work as packaged, not as a guessed minimum.
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
-  fi
-}
-
-# Japanese file names and arguments only reach Wine intact under a UTF-8 Japanese locale.
-ensure_locale() {
-  if locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\{0,1\}8'; then
-    return 0
-  fi
-  say "generating the ja_JP.UTF-8 locale"
-  if command -v locale-gen >/dev/null && [[ -f /etc/locale.gen ]]; then
-    # Listed in locale.gen, a later locale-gen run keeps it.
-    if grep -q '^# *ja_JP.UTF-8 UTF-8' /etc/locale.gen; then
-      as_root sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-    elif ! grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen; then
-      echo 'ja_JP.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
-    fi
-    as_root locale-gen
-  else
-    as_root localedef -i ja_JP -c -f UTF-8 ja_JP.UTF-8
-  fi
-}
+pallomar_traps cleanup
 
 # Runs "$@" with its output in a log; shows the end of the log if it fails.
 logged() {
@@ -176,8 +126,7 @@ record() {
 }
 
 if ((install)); then
-  install_missing
-  ensure_locale
+  pallomar_install test
 fi
 
 if ((run_native)); then
@@ -201,8 +150,7 @@ if ((run_windows)); then
   t0=$(date +%s)
   mkdir -p "$win_build"
   if logged "$win_build/configure.log" \
-    cmake -S "$root" -B "$win_build" \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    pallomar_configure_windows "$root" "$win_build" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-emulator.sh" &&
     logged "$win_build/build.log" cmake --build "$win_build" -j "$jobs"; then
     say "Wine prefix and display"

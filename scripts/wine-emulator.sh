@@ -24,9 +24,7 @@ PALLOMAR_WINE_TRAP=0
 # shellcheck source=wine-env.sh
 . "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh" || exit 1
 if ((standalone)); then
-  trap pallomar_wine_cleanup EXIT
-  trap 'exit 130' INT
-  trap 'exit 143' TERM
+  pallomar_traps pallomar_wine_cleanup
 fi
 
 log="$(mktemp -t pallomar-wine.XXXXXX)"

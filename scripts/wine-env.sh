@@ -22,8 +22,8 @@
 #
 # Other knobs: PALLOMAR_XVFB_SCREEN (default 1280x1024x24).
 
-PALLOMAR_ROOT="${PALLOMAR_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}"
-export PALLOMAR_ROOT
+# shellcheck source=lib.sh
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 export WINEPREFIX="${WINEPREFIX:-$PALLOMAR_ROOT/build/wineprefix}"
 export WINEARCH=win64
 export WINEDEBUG="${WINEDEBUG:--all}"
@@ -134,17 +134,6 @@ pallomar_create_prefix() {
   printf '%s\n' "$PALLOMAR_PREFIX_VERSION" >"$WINEPREFIX/.pallomar-prefix"
 }
 
-# Stops a process the calling script started (its PID, or nothing when empty) if it still runs,
-# and waits for it.
-pallomar_stop_pid() {
-  local pid="$1"
-  if [[ -n "$pid" ]] && kill -0 "$pid" 2>/dev/null; then
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  fi
-  return 0
-}
-
 pallomar_wine_cleanup() {
   if [[ -d "$WINEPREFIX" ]]; then
     timeout 30 wineserver -k >/dev/null 2>&1 || true
@@ -169,8 +158,11 @@ pallomar_wine_keep_server() {
 }
 
 pallomar_wine_setup() {
-  if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\{0,1\}8'; then
-    pallomar_log "warning: no ja_JP.UTF-8 locale (localedef -i ja_JP -f UTF-8 ja_JP.UTF-8);" \
+  local missing
+  missing="$(pallomar_missing_packages run | tr '\n' ' ')"
+  [[ -z "$missing" ]] || pallomar_log "warning: not installed: $missing(scripts/run.sh installs them)"
+  if ! pallomar_has_ja_locale; then
+    pallomar_log "warning: no ja_JP.UTF-8 locale (scripts/run.sh makes it);" \
       "Japanese names and arguments will not reach Wine intact"
   fi
   if [[ -z "${DISPLAY:-}" ]]; then

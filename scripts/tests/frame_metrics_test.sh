@@ -14,13 +14,13 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 work="$(mktemp -d -t pallomar-frame.XXXXXX)"
 export WINEPREFIX="$work/prefix"
 PALLOMAR_WINE_TRAP=0
+# shellcheck source=../lib.sh
+. "$root/scripts/lib.sh"
 finish() {
   pallomar_wine_cleanup
   rm -rf "$work"
 }
-trap finish EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+pallomar_traps finish
 # shellcheck source=../wine-env.sh
 . "$root/scripts/wine-env.sh" || exit 1
 
