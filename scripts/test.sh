@@ -80,7 +80,7 @@ install_missing() {
     cmake make g++ clang googletest libgtest-dev libgmock-dev libbenchmark-dev
     mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine64 xvfb xauth fonts-ipafont-gothic fonts-wine locales xdotool imagemagick
-    util-linux coreutils clang-format git zip unzip man-db groff-base
+    util-linux coreutils clang-format git zip unzip man-db groff-base tidy
   )
   local missing=() p
   for p in "${packages[@]}"; do
