@@ -53,6 +53,11 @@ extern const char kMsgNeedExtension[];  // "実行ファイルの場合は\n\n�
 extern const char kStartMenuPrograms[];  // "\ｽﾀｰﾄ ﾒﾆｭｰ\ﾌﾟﾛｸﾞﾗﾑ"
 extern const char kOpenDialog1Title[];   // "実行するファイルの追加"
 extern const char kHelpFileName[];       // "pallomar.hlp"
+extern const char kHelpPageName[];       // "pallomar-help.html"
+// Where the help is the HTML page and it cannot be shown; the page's path follows the text.
+extern const char kMsgHelpNotFound[];  // "ヘルプ ファイルが見つかりません。"
+extern const char kMsgHelpNoProgram[];  // "ヘルプ ファイルを開くプログラムがありません。"
+extern const char kMsgHelpNotOpened[];  // "ヘルプ ファイルを開けませんでした。"
 
 // Layout.
 extern const char kFontName[];      // "ＭＳ Ｐゴシック"

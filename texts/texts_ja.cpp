@@ -47,6 +47,10 @@ const char kMsgNeedExtension[] = "実行ファイルの場合は\n\n「拡張子
 const char kStartMenuPrograms[] = "\\ｽﾀｰﾄ ﾒﾆｭｰ\\ﾌﾟﾛｸﾞﾗﾑ";
 const char kOpenDialog1Title[] = "実行するファイルの追加";
 const char kHelpFileName[] = "pallomar.hlp";
+const char kHelpPageName[] = "pallomar-help.html";
+const char kMsgHelpNotFound[] = "ヘルプ ファイルが見つかりません。";
+const char kMsgHelpNoProgram[] = "ヘルプ ファイルを開くプログラムがありません。";
+const char kMsgHelpNotOpened[] = "ヘルプ ファイルを開けませんでした。";
 
 const char kFontName[] = "ＭＳ Ｐゴシック";
 const char kButtonBrowse[] = "参照";

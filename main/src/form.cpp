@@ -266,9 +266,34 @@ void TForm1::Exit1Click() {
 
 void TForm1::SearchforHelpOn1Click() {
   Dispatch([&] {
-    const std::string helpFile =
-        FolderWithBackslash(platform_.ExecutablePath(), *cp_) + text::kHelpFileName;
-    platform_.OpenHelpTopics(helpFile);
+    const std::string folder = FolderWithBackslash(platform_.ExecutablePath(), *cp_);
+    if (platform::HelpFor(platform_.SystemVersion()) == platform::HelpKind::ViewerFile) {
+      platform_.OpenHelpTopics(folder + text::kHelpFileName);
+      return;
+    }
+    // No viewer here: the HTML page opens in the browser, at its top, which is the contents.
+    // Its failures are told, since no viewer of ours would tell them.
+    const std::string page = folder + text::kHelpPageName;
+    const platform::OpenResult result =
+        FileExists(page, files_) ? platform_.OpenDocument(page) : platform::OpenResult::NotFound;
+    const char* message = nullptr;
+    switch (result) {
+      case platform::OpenResult::Opened:
+        return;
+      case platform::OpenResult::NotFound:
+        message = text::kMsgHelpNotFound;
+        break;
+      case platform::OpenResult::NoProgram:
+        message = text::kMsgHelpNoProgram;
+        break;
+      case platform::OpenResult::Failed:
+        message = text::kMsgHelpNotOpened;
+        break;
+    }
+    platform_.AlertBeep();
+    const ScreenPoint at = BoxAt(135, 120);
+    platform_.ShowMessageBox(std::string(message) + "\n\n" + page, MsgType::Error, kButtonOK, at.x,
+                             at.y);
   });
 }
 

@@ -439,6 +439,103 @@ TEST_F(FormMenuTest, HelpFileSitsBesideTheExecutable) {
   }
 }
 
+// Where the system has no viewer for the help file, Help opens the HTML page beside the program
+// in the browser, and says so when it cannot; elsewhere the viewer gets the help file.
+TEST_F(FormMenuTest, HelpOnSystemsWithoutTheViewerOpensThePageOrSaysWhyNot) {
+  using platform::OpenResult;
+  using platform::WindowsVersion;
+  struct Case {
+    const char* what;
+    WindowsVersion version;
+    std::string exe;
+    OpenResult answer;
+    std::vector<CallKind> effects;
+    std::string opened;  // the help file or page handed over
+    std::string box;     // the error box's text, when one is shown
+  };
+  const std::string page = "C:\\表\\pallomar-help.html";
+  const std::string missing = "C:\\無\\pallomar-help.html";
+  WriteRaw(page, "<!DOCTYPE html>");
+  const std::vector<CallKind> viewer{CallKind::HelpTopics};
+  const std::vector<CallKind> browser{CallKind::OpenDocument};
+  const std::vector<CallKind> told{CallKind::Beep, CallKind::MsgBox};
+  const std::vector<CallKind> refused{CallKind::OpenDocument, CallKind::Beep, CallKind::MsgBox};
+  const Case cases[] = {
+      {"Windows 7",
+       {6, 1, 7601},
+       "C:\\表\\p.exe",
+       OpenResult::Opened,
+       viewer,
+       "C:\\表\\pallomar.hlp",
+       ""},
+      {"Windows 8.1",
+       {6, 3, 9600},
+       "C:\\表\\p.exe",
+       OpenResult::Opened,
+       viewer,
+       "C:\\表\\pallomar.hlp",
+       ""},
+      {"version unknown",
+       {0, 0, 0},
+       "C:\\表\\p.exe",
+       OpenResult::Opened,
+       viewer,
+       "C:\\表\\pallomar.hlp",
+       ""},
+      {"Windows 10", {10, 0, 19045}, "C:\\表\\p.exe", OpenResult::Opened, browser, page, ""},
+      {"Windows 11", {10, 0, 22631}, "C:\\表\\p.exe", OpenResult::Opened, browser, page, ""},
+      {"Server 2012", {6, 2, 9200, true}, "C:\\表\\p.exe", OpenResult::Opened, browser, page, ""},
+      {"page missing",
+       {10, 0, 19045},
+       "C:\\無\\p.exe",
+       OpenResult::Opened,
+       told,
+       "",
+       "ヘルプ ファイルが見つかりません。\n\n" + missing},
+      {"page gone before opening",
+       {10, 0, 19045},
+       "C:\\表\\p.exe",
+       OpenResult::NotFound,
+       refused,
+       page,
+       "ヘルプ ファイルが見つかりません。\n\n" + page},
+      {"no browser",
+       {10, 0, 19045},
+       "C:\\表\\p.exe",
+       OpenResult::NoProgram,
+       refused,
+       page,
+       "ヘルプ ファイルを開くプログラムがありません。\n\n" + page},
+      {"browser failed",
+       {10, 0, 19045},
+       "C:\\表\\p.exe",
+       OpenResult::Failed,
+       refused,
+       page,
+       "ヘルプ ファイルを開けませんでした。\n\n" + page},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Forget();
+    platform.systemVersion = c.version;
+    platform.executablePath = c.exe;
+    platform.openResult = c.answer;
+    form.SearchforHelpOn1Click();
+    ASSERT_EQ(platform.Effects(), c.effects);
+    for (const Call& call : platform.calls) {
+      if (call.kind == CallKind::HelpTopics || call.kind == CallKind::OpenDocument) {
+        EXPECT_EQ(call.text, c.opened);
+      }
+    }
+    const auto boxes = platform.CallsOf(CallKind::MsgBox);
+    if (c.box.empty()) continue;
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, c.box);
+    EXPECT_EQ(boxes[0].type, MsgType::Error);
+    EXPECT_EQ(boxes[0].buttons, kButtonOK);
+  }
+}
+
 TEST_F(FormMenuTest, AboutBeepsThenShowsCustomBox) {
   form.About1Click();
   ASSERT_EQ(platform.Kinds(), (std::vector<CallKind>{CallKind::Beep, CallKind::MsgBox}));

@@ -55,4 +55,11 @@ std::string ErrorBoxText(std::string_view message, const CodePage& cp) {
   return text;
 }
 
+HelpKind HelpFor(const WindowsVersion& v) {
+  if (v.major >= 10) return HelpKind::HtmlPage;
+  // Server 2012 is 6.2: its viewer was never offered, not even as a download.
+  if (v.server && v.major == 6 && v.minor >= 2) return HelpKind::HtmlPage;
+  return HelpKind::ViewerFile;
+}
+
 }  // namespace pallomar::platform

@@ -98,6 +98,37 @@ void Win32Platform::CloseHelp() {
   WinHelpA(state_->mainWindow, state_->helpFile.c_str(), HELP_QUIT, 0);
 }
 
+OpenResult Win32Platform::OpenDocument(const std::string& path) {
+  const auto code = reinterpret_cast<INT_PTR>(
+      ShellExecuteA(state_->mainWindow, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  if (code > 32) return OpenResult::Opened;
+  switch (code) {
+    case SE_ERR_FNF:
+    case SE_ERR_PNF:
+      return OpenResult::NotFound;
+    case SE_ERR_NOASSOC:
+    case SE_ERR_ASSOCINCOMPLETE:
+      return OpenResult::NoProgram;
+    default:
+      return OpenResult::Failed;
+  }
+}
+
+WindowsVersion Win32Platform::SystemVersion() {
+  // Looked up at run time: ntdll exports it on every version, but no import library declares
+  // it, and unlike GetVersionEx it ignores what the manifest claims.
+  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  const auto rtlGetVersion = ntdll ? reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(
+                                         GetProcAddress(ntdll, "RtlGetVersion")))
+                                   : nullptr;
+  OSVERSIONINFOEXW info{};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (rtlGetVersion == nullptr || rtlGetVersion(&info) != 0) return {};
+  return {info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber,
+          info.wProductType != VER_NT_WORKSTATION};
+}
+
 unsigned Win32Platform::GetWindowsFolder(char* buffer, unsigned size) {
   return GetWindowsDirectoryA(buffer, size);
 }

@@ -104,6 +104,8 @@ class DialogPlatform : public Platform {
   void DropFinish(DropHandle) override {}
   void OpenHelpTopics(const std::string&) override {}
   void CloseHelp() override {}
+  OpenResult OpenDocument(const std::string&) override { return OpenResult::Failed; }
+  WindowsVersion SystemVersion() override { return {}; }
   unsigned GetWindowsFolder(char*, unsigned) override { return 0; }
   std::string CommandLine() override { return {}; }
   std::string ExecutablePath() override { return {}; }

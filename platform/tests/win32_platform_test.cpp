@@ -1065,6 +1065,34 @@ TEST_F(Win32PlatformTest, HelpHandsTheViewerThePathAndFinderThenQuit) {
   EXPECT_EQ(requests[1].file, "C:\\アプリ\\pallomar.hlp");
 }
 
+// Where the help is a page for the browser, a page that cannot be opened must be told apart
+// (the window names it in a box), and no help viewer may be told to quit at close.
+TEST_F(Win32PlatformTest, DocumentThatCannotBeOpenedSaysWhyAndLeavesNoViewerToClose) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = FakeViewerProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "MS_WINHELP";
+  ASSERT_TRUE(RegisterClassA(&wc));
+  HWND viewer =
+      CreateWindowExA(0, "MS_WINHELP", "", 0, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+  std::vector<HelpRequest> requests;
+  gHelpRequests = &requests;
+
+  const pallomar::test_support::TempFolder temp;
+  const std::string unowned = temp.Path("ヘルプ.zq9x");  // a type no program is registered for
+  HANDLE file = CreateFileA(unowned.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  EXPECT_EQ(platform_.OpenDocument(temp.Path("表\\pallomar-help.html")), OpenResult::NotFound);
+  EXPECT_EQ(platform_.OpenDocument(unowned), OpenResult::NoProgram);
+  platform_.CloseHelp();
+
+  gHelpRequests = nullptr;
+  DestroyWindow(viewer);
+  UnregisterClassA("MS_WINHELP", wc.hInstance);
+  EXPECT_TRUE(requests.empty()) << "a quit for a viewer that was never asked";
+}
+
 int CountProcesses(const char* exe) {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return -1;

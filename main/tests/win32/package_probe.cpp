@@ -6,6 +6,8 @@
 //   package_probe add PATH      types PATH into the path field and presses the add button
 //   package_probe save          File > Save As, confirms the dialog and the overwrite question
 //   package_probe help          reports the help viewer's window or box, and closes the box
+//   package_probe settled       after 2 s: how many help viewers run, and the editor's own box
+//                               (closed), if it shows one
 //   package_probe exit          File > Exit
 //
 // Only small texts are read across processes (captions, box texts): Wine 8 is unreliable for
@@ -13,6 +15,7 @@
 // clang-format off
 #include <windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 // clang-format on
 #include <fcntl.h>
 #include <io.h>
@@ -272,6 +275,34 @@ void Help(HWND form) {
       " characters");
 }
 
+int CountProcesses(const wchar_t* exe) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) Fail("no process snapshot");
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  int count = 0;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
+    if (lstrcmpiW(entry.szExeFile, exe) == 0) ++count;
+  }
+  CloseHandle(snapshot);
+  return count;
+}
+
+// What a help command left behind once it had time to: a viewer, a box of the editor's.
+void Settled(HWND form) {
+  Sleep(2000);
+  Say("viewer processes: " + std::to_string(CountProcesses(L"winhlp32.exe")));
+  HWND box = EditorDialog(ProcessOf(form), true);
+  if (box == nullptr) {
+    Say("editor box: none");
+    return;
+  }
+  Say("editor box: " + OneLine(TextOf(DescendantWithId(box, kBoxTextId))));
+  Answer(box, IDOK);
+  WaitGone(box, "the editor's box");
+}
+
 }  // namespace
 
 int main() {
@@ -279,7 +310,8 @@ int main() {
   _setmode(_fileno(stdout), _O_BINARY);
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  if (argv == nullptr || argc < 2) Fail("usage: package_probe show|add PATH|save|help|exit");
+  if (argv == nullptr || argc < 2)
+    Fail("usage: package_probe show|add PATH|save|help|settled|exit");
   const std::wstring command = argv[1];
   HWND form = WaitForForm();
   if (command == L"show") {
@@ -290,6 +322,8 @@ int main() {
     Save(form);
   } else if (command == L"help") {
     Help(form);
+  } else if (command == L"settled") {
+    Settled(form);
   } else if (command == L"exit") {
     Command_(form, Command::Exit1Click);
   } else {

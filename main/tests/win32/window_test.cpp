@@ -794,6 +794,10 @@ class RealPlatform : public platform::Platform {
   void DropFinish(platform::DropHandle drop) override { real.DropFinish(drop); }
   void OpenHelpTopics(const std::string& helpFile) override { real.OpenHelpTopics(helpFile); }
   void CloseHelp() override { real.CloseHelp(); }
+  platform::OpenResult OpenDocument(const std::string& path) override {
+    return real.OpenDocument(path);
+  }
+  platform::WindowsVersion SystemVersion() override { return real.SystemVersion(); }
   unsigned GetWindowsFolder(char* buffer, unsigned size) override {
     return real.GetWindowsFolder(buffer, size);
   }

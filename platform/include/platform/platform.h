@@ -89,6 +89,25 @@ std::string ErrorBoxText(std::string_view message, const CodePage& cp = ActiveCo
 
 using DropHandle = void*;
 
+// The system's own version (not the one a manifest makes it claim).
+struct WindowsVersion {
+  unsigned major = 0;
+  unsigned minor = 0;
+  unsigned build = 0;
+  bool server = false;
+};
+
+// Which help the system can show: the help file through its viewer, or the HTML page in the
+// browser where no viewer for that format exists.
+enum class HelpKind { ViewerFile, HtmlPage };
+
+// Windows 10 and later, and servers from 2012 on, have no viewer for the help file format. An
+// unknown version (0) keeps the viewer.
+HelpKind HelpFor(const WindowsVersion& version);
+
+// How handing a document to the program registered for its type went.
+enum class OpenResult { Opened, NotFound, NoProgram, Failed };
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -110,6 +129,9 @@ class Platform {
   virtual void OpenHelpTopics(const std::string& helpFile) = 0;
   // Tells the viewer to close if it was opened (at shut-down).
   virtual void CloseHelp() = 0;
+  // Opens a document with the program registered for its type (a page in the browser).
+  virtual OpenResult OpenDocument(const std::string& path) = 0;
+  virtual WindowsVersion SystemVersion() = 0;
 
   // GetWindowsDirectoryA semantics: copies into buffer when it fits and returns the length;
   // the size needed when it does not fit; 0 on failure.

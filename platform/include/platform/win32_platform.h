@@ -28,6 +28,8 @@ class Win32Platform final : public Platform {
   void DropFinish(DropHandle drop) override;
   void OpenHelpTopics(const std::string& helpFile) override;
   void CloseHelp() override;
+  OpenResult OpenDocument(const std::string& path) override;
+  WindowsVersion SystemVersion() override;
   unsigned GetWindowsFolder(char* buffer, unsigned size) override;
   std::string CommandLine() override;
   std::string ExecutablePath() override;

@@ -45,6 +45,8 @@ enum class CallKind {
   DropFinish,
   HelpTopics,
   HelpClose,
+  OpenDocument,
+  SystemVersion,
   WindowsFolder,
   CommandLine,
   ExecutablePath,
@@ -54,7 +56,7 @@ enum class CallKind {
 // One recorded call. Only the members that belong to its kind are filled.
 struct Call {
   CallKind kind = CallKind::MsgBox;
-  std::string text;  // box text, error message, help file
+  std::string text;  // box text, error message, help file, opened document
   MsgType type = MsgType::Custom;
   unsigned buttons = 0;
   int x = 0;
@@ -93,6 +95,10 @@ class ScriptedPlatform : public Platform {
   std::string commandLine = "pallomar.exe";
   std::string executablePath = "C:\\Pallomar\\pallomar.exe";
   std::string applicationTitle = "Pallomar";
+  // Windows 7 by default, as Debian's Wine reports.
+  WindowsVersion systemVersion{6, 1, 7601, false};
+  // What opening a document answers.
+  OpenResult openResult = OpenResult::Opened;
   // Paths per drop handle; a handle without a path makes DropFirstPath raise.
   std::map<DropHandle, std::string> dropPaths;
   // Runs while a box is open (the handler is waiting in it), before it answers.
@@ -125,7 +131,7 @@ class ScriptedPlatform : public Platform {
   static bool IsQuery(CallKind k) {
     return k == CallKind::WindowsFolder || k == CallKind::CommandLine ||
            k == CallKind::ExecutablePath || k == CallKind::ApplicationTitle ||
-           k == CallKind::DropFirstPath;
+           k == CallKind::DropFirstPath || k == CallKind::SystemVersion;
   }
 
   // --- Platform ---
@@ -185,6 +191,18 @@ class ScriptedPlatform : public Platform {
   }
 
   void CloseHelp() override { calls.push_back(Make(CallKind::HelpClose)); }
+
+  OpenResult OpenDocument(const std::string& path) override {
+    Call c = Make(CallKind::OpenDocument);
+    c.text = path;
+    calls.push_back(c);
+    return openResult;
+  }
+
+  WindowsVersion SystemVersion() override {
+    calls.push_back(Make(CallKind::SystemVersion));
+    return systemVersion;
+  }
 
   // Answers as the system call does: the length when the folder fits with its NUL, else the
   // size needed; 0 when the query fails.

@@ -86,6 +86,10 @@ const std::map<std::string, const char*>& ProgramTexts() {
       {"kStartMenuPrograms", text::kStartMenuPrograms},
       {"kOpenDialog1Title", text::kOpenDialog1Title},
       {"kHelpFileName", text::kHelpFileName},
+      {"kHelpPageName", text::kHelpPageName},
+      {"kMsgHelpNotFound", text::kMsgHelpNotFound},
+      {"kMsgHelpNoProgram", text::kMsgHelpNoProgram},
+      {"kMsgHelpNotOpened", text::kMsgHelpNotOpened},
       {"kFontName", text::kFontName},
       {"kButtonBrowse", text::kButtonBrowse},
       {"kButtonUp", text::kButtonUp},
@@ -320,6 +324,38 @@ TEST_F(HelpcTool, SameSourceGivesTheSameBytesAtAnyTime) {
     EXPECT_EQ(first, ReadFile(Out("second", ext)));
   }
   EXPECT_NE(ReadFile(Out("first", ".html")).find("<meta charset=\"utf-8\">"), std::string::npos);
+}
+
+// The page is the help on Windows 10 and 11: a checker must pass it, and from its contents every
+// topic must be one jump away and lead back.
+TEST_F(HelpcTool, HelpPagePassesTheHtmlCheckerAndItsContentsReachEveryTopic) {
+  ASSERT_EQ(Run(PALLOMAR_HELP_SOURCE, "page"), 0) << ReadFile(dir_ / "err.txt");
+  const fs::path page = Out("page", ".html");
+  const std::string report = (dir_ / "tidy.txt").string();
+  const int status =
+      std::system(("tidy -errors -q '" + page.string() + "' >'" + report + "' 2>&1").c_str());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFile(report);
+
+  const std::string html = ReadFile(page);
+  std::ifstream in(PALLOMAR_HELP_SOURCE, std::ios::binary);
+  const std::string source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const helpc::HelpSource help = helpc::ParseHelpSource(source);
+  ASSERT_GT(help.topics.size(), 2u);
+  const std::string top = help.topics.front().context;
+  const std::size_t nav = html.find("<nav>"), navEnd = html.find("</nav>");
+  ASSERT_NE(nav, std::string::npos);
+  for (std::size_t i = 1; i < help.topics.size(); ++i) {
+    const std::string& name = help.topics[i].context;
+    SCOPED_TRACE(name);
+    const std::size_t link = html.find("href=\"#" + name + "\"", nav);
+    EXPECT_LT(link, navEnd) << "not in the contents";
+    const std::size_t at = html.find("<section id=\"" + name + "\">");
+    ASSERT_NE(at, std::string::npos);
+    const std::size_t end = html.find("</section>", at);
+    EXPECT_LT(html.find("href=\"#" + top + "\"", at), end) << "no way back to the contents";
+  }
+  EXPECT_NE(html.find("font-family:\"Yu Gothic UI\",\"Meiryo\""), std::string::npos);
+  EXPECT_NE(html.find("@media print"), std::string::npos);
 }
 
 // Every source the help file cannot hold as written: the tool refuses it at its line, at once
