@@ -182,7 +182,8 @@ std::set<std::string> MessagesTheEditorCanShow() {
     }
   }
   std::set<std::string> shown;
-  for (const char* box : {"ShowMessageBox(", "ShowErrorBox("}) {
+  // "message = " is the help command's box, whose text is picked before it is shown.
+  for (const char* box : {"ShowMessageBox(", "ShowErrorBox(", "message = "}) {
     for (const auto& [word, rest] : WordsAfter(code, box)) {
       if (word == "text" && rest.starts_with("::")) {
         const size_t end = std::find_if_not(rest.begin() + 2, rest.end(), IsWord) - rest.begin();
