@@ -49,17 +49,18 @@ const std::string kEarlier = "102\r\nearlier.exe\r\n\r\n\r\n0\r\nTrue\r\n";
 const std::string kLongEarlier = kEarlier + std::string(3000, 'x');
 
 // How the save reaches the target.
-enum class Route { Replace, InPlaceNoCreate, InPlaceHardLink };
+enum class Route { Replace, InPlaceRefused, InPlaceHardLink };
 
 const char* RouteName(Route r) {
-  return r == Route::Replace ? "replace" : r == Route::InPlaceNoCreate ? "no-create" : "hard link";
+  return r == Route::Replace ? "replace" : r == Route::InPlaceRefused ? "refused" : "hard link";
 }
 
 // A file system holding "/mem/d/list.plw" with `earlier`, set up so the save takes `route`.
 void Prepare(MemoryFileSystem& fs, Route route, const std::string& earlier) {
   fs.AddFolder("d");
   fs.Put("d/list.plw", earlier);
-  if (route == Route::InPlaceNoCreate) fs.DenyCreateIn("d");
+  // Another user's file in a shared folder: it may be written, not replaced.
+  if (route == Route::InPlaceRefused) fs.FailOn(FsCall::Replace, "/mem/d/list.plw", 5);
   if (route == Route::InPlaceHardLink) fs.Link("d/list.plw", "d/other.plw");
 }
 
@@ -80,14 +81,16 @@ struct StepCase {
 TEST(SafeSave, FailureAtAnyStepKeepsEarlierListAndLeavesNothingBehind) {
   const StepCase cases[] = {
       // Several output pieces, so that a write fails with some pieces already in the file.
-      {Route::Replace, &kEarlier, 40000},         {Route::InPlaceNoCreate, &kEarlier, 40000},
-      {Route::InPlaceNoCreate, &kLongEarlier, 2}, {Route::InPlaceHardLink, &kEarlier, 40000},
+      {Route::Replace, &kEarlier, 40000},         {Route::InPlaceRefused, &kEarlier, 40000},
+      {Route::InPlaceRefused, &kLongEarlier, 2}, {Route::InPlaceHardLink, &kEarlier, 40000},
       {Route::InPlaceHardLink, &kLongEarlier, 2},
   };
-  // A failed CreateNew is no failure of the save: it is what sends it in place.
-  const FsCall steps[] = {FsCall::OpenForRewrite, FsCall::Size,   FsCall::Read,  FsCall::Reserve,
-                          FsCall::Seek,           FsCall::Write,  FsCall::Flush, FsCall::SetLength,
-                          FsCall::Close,          FsCall::Replace};
+  // In place, the copy of the earlier list is made first (CreateNew, Write, Flush, Close,
+  // MoveNew): a failure there refuses the save before the list is touched.
+  const FsCall steps[] = {FsCall::OpenForRewrite, FsCall::Size,      FsCall::Read,
+                          FsCall::CreateNew,      FsCall::Reserve,   FsCall::Seek,
+                          FsCall::Write,          FsCall::Flush,     FsCall::SetLength,
+                          FsCall::Close,          FsCall::Replace,   FsCall::MoveNew};
   int total = 0;
   for (const StepCase& c : cases) {
     const EntryList list = Sample(c.entries);
@@ -101,7 +104,10 @@ TEST(SafeSave, FailureAtAnyStepKeepsEarlierListAndLeavesNothingBehind) {
     }
     int tried = 0;
     for (FsCall step : steps) {
-      for (int nth = 1; nth <= clean.Calls(step); ++nth) {
+      // Where a replacement is tried, its temporary file failing or being refused is no failure:
+      // it sends the save in place.
+      const bool sendsInPlace = step == FsCall::CreateNew || step == FsCall::Replace;
+      for (int nth = c.route != Route::InPlaceHardLink && sendsInPlace ? 2 : 1; nth <= clean.Calls(step); ++nth) {
         const std::string where = std::string(RouteName(c.route)) + " " + CallName(step) + " #" +
                                   std::to_string(nth) + " of " + std::to_string(c.entries);
         MemoryFileSystem fs;
@@ -133,7 +139,7 @@ TEST(SafeSave, WhenTheCloseFailsTooItsErrorIsTheOneRaised) {
   struct Case {
     int writeCode, closeCode, raised;
   };
-  for (Route route : {Route::Replace, Route::InPlaceNoCreate, Route::InPlaceHardLink}) {
+  for (Route route : {Route::Replace, Route::InPlaceRefused, Route::InPlaceHardLink}) {
     for (const Case c : {Case{112, 0, 112}, Case{112, 1117, 1117}, Case{0, 1117, 1117}}) {
       MemoryFileSystem fs;
       Prepare(fs, route, kEarlier);
@@ -190,17 +196,50 @@ TEST(SafeSave, LongNameOnFullDiskKeepsEarlierList) {
   }
 }
 
-// In place on a disk too full for the longer list: nothing of the earlier list may go, and the
-// shorter list, which needs no room, is written.
+// In place on a disk with room for the copy but not for the longer list: nothing of the earlier
+// list may go, and the shorter list, which needs no more room, is written; no room for the copy
+// refuses even the shorter list.
 TEST(SafeSave, InPlaceOnFullDiskWritesOnlyWhatFits) {
-  for (const FullDiskCase c :
-       {FullDiskCase{"longer list", 200, false}, {"shorter list", 2, true}}) {
+  for (const FullDiskCase c : {FullDiskCase{"longer list", 200, false}, {"shorter list", 2, true},
+                               {"no room for the copy", 0, false}}) {
     MemoryFileSystem fs;
-    Prepare(fs, Route::InPlaceNoCreate, kLongEarlier);
-    fs.capacity = fs.BytesUsed() + 10;
-    ExpectFullDiskOutcome(fs, "/mem/d/list.plw", c, kLongEarlier);
-    if (!c.fits) {
-      EXPECT_EQ(fs.Calls(FsCall::Write), 0) << c.name << ": written before the room was taken";
+    Prepare(fs, Route::InPlaceHardLink, kLongEarlier);
+    fs.capacity = fs.BytesUsed() + 10 + (c.entries == 0 ? 0 : kLongEarlier.size());
+    ExpectFullDiskOutcome(fs, "/mem/d/list.plw", {c.name, c.entries == 0 ? 2 : c.entries, c.fits},
+                          kLongEarlier);
+    EXPECT_EQ(fs.Files(), FilesAfter(Route::InPlaceHardLink)) << c.name;
+  }
+}
+
+// Where no whole copy of the earlier list can be put beside it, an in-place save is refused
+// before the list is touched: a folder that allows no new file, a copy's name already taken
+// (by the copy an interrupted save left, which stays as it was).
+TEST(SafeSave, InPlaceWithoutACopyIsRefusedAndTheListUntouched) {
+  struct Case {
+    const char* name;
+    bool denyCreate;
+    bool copyThere;
+    int code;
+  };
+  for (const Case c : {Case{"no new file in the folder", true, false, 5},
+                       Case{"copy from an interrupted save", false, true, 80}}) {
+    for (Route route : {Route::InPlaceRefused, Route::InPlaceHardLink}) {
+      const std::string where = std::string(RouteName(route)) + ": " + c.name;
+      MemoryFileSystem fs;
+      Prepare(fs, route, kEarlier);
+      if (c.denyCreate) fs.DenyCreateIn("d");
+      if (c.copyThere) fs.Put("d/list.plw.before-save", "older");
+      try {
+        WriteListFile("/mem/d/list.plw", Sample(3), fs);
+        ADD_FAILURE() << where << ": no error";
+      } catch (const EInOutError& e) {
+        EXPECT_EQ(e.Code(), c.code) << where;
+      }
+      EXPECT_EQ(fs.Get("/mem/d/list.plw"), kEarlier) << where;
+      EXPECT_EQ(fs.Calls(FsCall::Reserve), 0) << where << ": the list was touched";
+      EXPECT_EQ(LeftoverSaveCopy("/mem/d/list.plw", fs).empty(), !c.copyThere) << where;
+      if (c.copyThere) EXPECT_EQ(fs.Get("d/list.plw.before-save"), "older") << where;
+      EXPECT_EQ(fs.OpenHandles(), 0u) << where;
     }
   }
 }
@@ -664,6 +703,8 @@ TEST(SafeSave, TwoSavesAtOnceLeaveOneWholeList) {
           int status = 0;
           try {
             WriteListFile(path, lists[k]);
+          } catch (const EInOutError& e) {
+            status = e.Code() & 0xff;
           } catch (...) {
             status = 1;
           }
@@ -676,7 +717,8 @@ TEST(SafeSave, TwoSavesAtOnceLeaveOneWholeList) {
         int status = -1;
         ASSERT_EQ(::waitpid(child[k], &status, 0), child[k]);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-            << RouteName(route) << " round " << round << ": save " << k << " failed";
+            << RouteName(route) << " round " << round << ": save " << k << " failed, "
+            << status;
       }
       const std::string now = dir.Read("list.plw");
       const int which = now == bytes[0] ? 0 : now == bytes[1] ? 1 : -1;
