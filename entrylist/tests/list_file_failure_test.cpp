@@ -104,10 +104,12 @@ TEST(SafeSave, FailureAtAnyStepKeepsEarlierListAndLeavesNothingBehind) {
     }
     int tried = 0;
     for (FsCall step : steps) {
-      // Where a replacement is tried, its temporary file failing or being refused is no failure:
-      // it sends the save in place.
-      const bool sendsInPlace = step == FsCall::CreateNew || step == FsCall::Replace;
-      for (int nth = c.route != Route::InPlaceHardLink && sendsInPlace ? 2 : 1; nth <= clean.Calls(step); ++nth) {
+      // Where a replacement is tried, its temporary file failing is no failure: it sends the
+      // save in place (as the refused replacement does, which answers before any injection).
+      const bool sendsInPlace =
+          (step == FsCall::CreateNew && c.route != Route::InPlaceHardLink) ||
+          (step == FsCall::Replace && c.route == Route::InPlaceRefused);
+      for (int nth = sendsInPlace ? 2 : 1; nth <= clean.Calls(step); ++nth) {
         const std::string where = std::string(RouteName(c.route)) + " " + CallName(step) + " #" +
                                   std::to_string(nth) + " of " + std::to_string(c.entries);
         MemoryFileSystem fs;
