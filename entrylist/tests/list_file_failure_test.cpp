@@ -23,6 +23,8 @@
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <csignal>
+#include <ctime>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -737,6 +739,95 @@ TEST(SafeSave, TwoSavesAtOnceLeaveOneWholeList) {
     std::printf("%s: %d rounds, first save's list last %d, second's %d\n", RouteName(route), rounds,
                 won[0], won[1]);
   }
+}
+
+// A save in place killed outright (SIGKILL: nothing of it runs afterwards) at points spread
+// over its whole length: after every kill the earlier list or the new one is whole, at the
+// list's name or in the copy beside it, and nothing but those and a temporary file is left.
+TEST(SafeSave, KilledRewriteInPlaceLeavesAWholeListAndNamesTheCopy) {
+  EntryList earlier, later;
+  for (int i = 0; i < 60000; ++i) {
+    const std::string n = std::to_string(i);
+    earlier.Append("c:\\old\\earlier" + n + ".exe", "-o " + n, "c:\\old", "0", "1");
+    if (i < 45000) later.Append("d:\\new\\later" + n + ".exe", "", "$dummy$", "2", "0");
+  }
+  const std::string oldBytes = listfile::ToBytes(earlier);
+  const std::string newBytes = listfile::ToBytes(later);
+  // Starts a save of `later` over the hard-linked list in `dir`; returns when it is under way.
+  const auto start = [&](const TempFolder& dir) {
+    const std::string path = dir.Write("list.plw", oldBytes);
+    EXPECT_EQ(::link(path.c_str(), dir.Path("other.plw").c_str()), 0);
+    int ready[2];
+    EXPECT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::close(ready[0]);
+      (void)!::write(ready[1], "s", 1);
+      try {
+        WriteListFile(path, later);
+      } catch (...) {
+        ::_exit(1);
+      }
+      ::_exit(0);
+    }
+    ::close(ready[1]);
+    char c;
+    (void)!::read(ready[0], &c, 1);
+    ::close(ready[0]);
+    return child;
+  };
+  // Microseconds on a steady clock (<chrono> has text this build's character set lacks).
+  const auto micros = [] {
+    timespec t{};
+    ::clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<long long>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
+  };
+  long long whole = 0;
+  {
+    TempFolder dir;
+    const long long from = micros();
+    const pid_t child = start(dir);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    whole = micros() - from;
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_EQ(dir.Read("list.plw"), newBytes);
+    ASSERT_EQ(dir.Names(), (std::vector<std::string>{"list.plw", "other.plw"}));
+  }
+  constexpr int kKills = 40;
+  int withCopy = 0, torn = 0;
+  for (int k = 0; k < kKills; ++k) {
+    TempFolder dir;
+    const pid_t child = start(dir);
+    ::usleep(static_cast<useconds_t>(whole * k / kKills));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    const std::string where = "kill " + std::to_string(k) + " after " +
+                              std::to_string(whole * k / kKills) + " us";
+    const std::string path = dir.Path("list.plw");
+    const std::string now = dir.Read("list.plw");
+    const std::string copy = LeftoverSaveCopy(path);
+    for (const std::string& name : dir.Names()) {
+      const bool known = name == "list.plw" || name == "other.plw" ||
+                         name == "list.plw.before-save" ||
+                         (name.rfind("~plw", 0) == 0 && name.ends_with(".tmp"));
+      EXPECT_TRUE(known) << where << ": " << name << " left";
+    }
+    if (!copy.empty()) {
+      ++withCopy;
+      EXPECT_EQ(copy, path + ".before-save") << where;
+      EXPECT_EQ(test_support::FileBytes(copy), oldBytes) << where << ": the copy is not the whole earlier list";
+    }
+    if (now != oldBytes && now != newBytes) {
+      ++torn;
+      EXPECT_FALSE(copy.empty()) << where << ": torn list, " << now.size() << " bytes, no copy";
+    }
+  }
+  std::printf("save %lld us; of %d kills %d left the copy, %d a torn list beside it\n",
+              whole, kKills, withCopy, torn);
+  // The kills must have reached the rewrite itself, not only its start and end.
+  EXPECT_GE(withCopy, 1);
 }
 
 // The host's errors are shown with the Windows number of the same meaning: an I/O error must
