@@ -7,9 +7,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <csignal>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -113,8 +113,7 @@ int Lock(int fd, int how) {
 }
 
 // Every extended attribute of `path` (its access list among them), following links.
-int ReadAttributes(const std::string& path,
-                   std::vector<std::pair<std::string, std::string>>& out) {
+int ReadAttributes(const std::string& path, std::vector<std::pair<std::string, std::string>>& out) {
   out.clear();
   std::string names;
   for (;;) {
@@ -139,8 +138,8 @@ int ReadAttributes(const std::string& path,
         return errno;
       }
       value.resize(static_cast<std::size_t>(n));
-      const ssize_t got = n == 0 ? 0 : ::getxattr(path.c_str(), name.c_str(), value.data(),
-                                                   value.size());
+      const ssize_t got =
+          n == 0 ? 0 : ::getxattr(path.c_str(), name.c_str(), value.data(), value.size());
       if (got >= 0) {
         value.resize(static_cast<std::size_t>(got));
         out.emplace_back(name, std::move(value));

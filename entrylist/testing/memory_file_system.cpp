@@ -7,10 +7,10 @@
 namespace pallomar::testing {
 
 const char* CallName(FsCall call) {
-  static const char* const names[] = {
-      "OpenRead", "Size",  "Read",  "ProbeTarget", "CreateNew", "OpenForRewrite", "Reserve",
-      "Seek",     "Write", "Flush", "SetLength",   "Close",     "Replace",        "Remove",
-      "MoveNew"};
+  static const char* const names[] = {"OpenRead",  "Size",           "Read",      "ProbeTarget",
+                                      "CreateNew", "OpenForRewrite", "Reserve",   "Seek",
+                                      "Write",     "Flush",          "SetLength", "Close",
+                                      "Replace",   "Remove",         "MoveNew"};
   return names[static_cast<int>(call)];
 }
 

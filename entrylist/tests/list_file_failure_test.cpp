@@ -23,10 +23,11 @@
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <csignal>
-#include <ctime>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <ctime>
 #endif
 
 namespace pallomar {
@@ -84,15 +85,14 @@ TEST(SafeSave, FailureAtAnyStepKeepsEarlierListAndLeavesNothingBehind) {
   const StepCase cases[] = {
       // Several output pieces, so that a write fails with some pieces already in the file.
       {Route::Replace, &kEarlier, 40000},         {Route::InPlaceRefused, &kEarlier, 40000},
-      {Route::InPlaceRefused, &kLongEarlier, 2}, {Route::InPlaceHardLink, &kEarlier, 40000},
+      {Route::InPlaceRefused, &kLongEarlier, 2},  {Route::InPlaceHardLink, &kEarlier, 40000},
       {Route::InPlaceHardLink, &kLongEarlier, 2},
   };
   // In place, the copy of the earlier list is made first (CreateNew, Write, Flush, Close,
   // MoveNew): a failure there refuses the save before the list is touched.
-  const FsCall steps[] = {FsCall::OpenForRewrite, FsCall::Size,      FsCall::Read,
-                          FsCall::CreateNew,      FsCall::Reserve,   FsCall::Seek,
-                          FsCall::Write,          FsCall::Flush,     FsCall::SetLength,
-                          FsCall::Close,          FsCall::Replace,   FsCall::MoveNew};
+  const FsCall steps[] = {FsCall::OpenForRewrite, FsCall::Size,  FsCall::Read,    FsCall::CreateNew,
+                          FsCall::Reserve,        FsCall::Seek,  FsCall::Write,   FsCall::Flush,
+                          FsCall::SetLength,      FsCall::Close, FsCall::Replace, FsCall::MoveNew};
   int total = 0;
   for (const StepCase& c : cases) {
     const EntryList list = Sample(c.entries);
@@ -108,9 +108,8 @@ TEST(SafeSave, FailureAtAnyStepKeepsEarlierListAndLeavesNothingBehind) {
     for (FsCall step : steps) {
       // Where a replacement is tried, its temporary file failing is no failure: it sends the
       // save in place (as the refused replacement does, which answers before any injection).
-      const bool sendsInPlace =
-          (step == FsCall::CreateNew && c.route != Route::InPlaceHardLink) ||
-          (step == FsCall::Replace && c.route == Route::InPlaceRefused);
+      const bool sendsInPlace = (step == FsCall::CreateNew && c.route != Route::InPlaceHardLink) ||
+                                (step == FsCall::Replace && c.route == Route::InPlaceRefused);
       for (int nth = sendsInPlace ? 2 : 1; nth <= clean.Calls(step); ++nth) {
         const std::string where = std::string(RouteName(c.route)) + " " + CallName(step) + " #" +
                                   std::to_string(nth) + " of " + std::to_string(c.entries);
@@ -204,7 +203,8 @@ TEST(SafeSave, LongNameOnFullDiskKeepsEarlierList) {
 // list may go, and the shorter list, which needs no more room, is written; no room for the copy
 // refuses even the shorter list.
 TEST(SafeSave, InPlaceOnFullDiskWritesOnlyWhatFits) {
-  for (const FullDiskCase c : {FullDiskCase{"longer list", 200, false}, {"shorter list", 2, true},
+  for (const FullDiskCase c : {FullDiskCase{"longer list", 200, false},
+                               {"shorter list", 2, true},
                                {"no room for the copy", 0, false}}) {
     MemoryFileSystem fs;
     Prepare(fs, Route::InPlaceHardLink, kLongEarlier);
@@ -721,8 +721,7 @@ TEST(SafeSave, TwoSavesAtOnceLeaveOneWholeList) {
         int status = -1;
         ASSERT_EQ(::waitpid(child[k], &status, 0), child[k]);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-            << RouteName(route) << " round " << round << ": save " << k << " failed, "
-            << status;
+            << RouteName(route) << " round " << round << ": save " << k << " failed, " << status;
       }
       const std::string now = dir.Read("list.plw");
       const int which = now == bytes[0] ? 0 : now == bytes[1] ? 1 : -1;
@@ -803,8 +802,8 @@ TEST(SafeSave, KilledRewriteInPlaceLeavesAWholeListAndNamesTheCopy) {
     ::kill(child, SIGKILL);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
-    const std::string where = "kill " + std::to_string(k) + " after " +
-                              std::to_string(whole * k / kKills) + " us";
+    const std::string where =
+        "kill " + std::to_string(k) + " after " + std::to_string(whole * k / kKills) + " us";
     const std::string path = dir.Path("list.plw");
     const std::string now = dir.Read("list.plw");
     const std::string copy = LeftoverSaveCopy(path);
@@ -817,15 +816,16 @@ TEST(SafeSave, KilledRewriteInPlaceLeavesAWholeListAndNamesTheCopy) {
     if (!copy.empty()) {
       ++withCopy;
       EXPECT_EQ(copy, path + ".before-save") << where;
-      EXPECT_EQ(test_support::FileBytes(copy), oldBytes) << where << ": the copy is not the whole earlier list";
+      EXPECT_EQ(test_support::FileBytes(copy), oldBytes)
+          << where << ": the copy is not the whole earlier list";
     }
     if (now != oldBytes && now != newBytes) {
       ++torn;
       EXPECT_FALSE(copy.empty()) << where << ": torn list, " << now.size() << " bytes, no copy";
     }
   }
-  std::printf("save %lld us; of %d kills %d left the copy, %d a torn list beside it\n",
-              whole, kKills, withCopy, torn);
+  std::printf("save %lld us; of %d kills %d left the copy, %d a torn list beside it\n", whole,
+              kKills, withCopy, torn);
   // The kills must have reached the rewrite itself, not only its start and end.
   EXPECT_GE(withCopy, 1);
 }

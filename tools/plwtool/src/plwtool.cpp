@@ -37,6 +37,8 @@ struct Io {
   std::ostream& err;
   const Host& host;
   pallomar::FileSystem& fs;
+  // Set when a list had the copy an interrupted save left beside it.
+  bool& copyLeft;
 
   // A message line on standard error, in the terminal's encoding.
   void Error(const std::string& utf8) const { err << host.toTerminal("plwtool: " + utf8 + "\n"); }
@@ -166,8 +168,20 @@ std::size_t WriteCell(const Cell& c, Output& out) {
   return width;
 }
 
+// Says so when an interrupted save left its copy of the earlier list beside `file`: the list
+// may be torn, the copy is whole. Nothing removes the copy but the user.
+void ReportLeftoverCopy(const Io& io, const std::string& command, const std::string& file) {
+  const std::string copy = pallomar::LeftoverSaveCopy(file, io.fs);
+  if (copy.empty()) return;
+  io.copyLeft = true;
+  io.Error(command + ": " + io.Name(file) +
+           ": a save of this list was interrupted; the list as it was before is whole in " +
+           io.Name(copy) + ". Compare the two, keep the right one as the list and remove the copy");
+}
+
 // Opens `file`; on failure says why and returns false.
 bool Open(const Io& io, const std::string& command, const std::string& file, ListReader& list) {
+  ReportLeftoverCopy(io, command, file);
   const LoadStatus status = list.Open(file);
   if (status == LoadStatus::Failed) {
     io.Error(command + ": " + io.Name(file) + ": " + list.Error());
@@ -365,6 +379,7 @@ int Import(const Io& io, const std::vector<std::string>& args) {
              std::to_string(e.Pos().column) + ": " + e.Field() + ": " + e.what());
     return kExitFailed;
   }
+  ReportLeftoverCopy(io, "import", target);
   try {
     pallomar::WriteListFile(target, list, io.fs);
   } catch (const pallomar::EInOutError& e) {
@@ -390,6 +405,7 @@ int Check(const Io& io, const std::vector<std::string>& args) {
     const std::string name = io.Name(file);
     // One file's failure, whatever it is, is that file's: the others are still checked.
     try {
+      ReportLeftoverCopy(io, "check", file);
       ListReader list(io.fs, true);
       const LoadStatus status = list.Open(file);
       if (status == LoadStatus::Failed) {
@@ -420,11 +436,25 @@ int Check(const Io& io, const std::vector<std::string>& args) {
   return findings ? kExitFailed : kExitOk;
 }
 
+int Dispatch(const Io& io, const std::vector<std::string>& args);
+
 }  // namespace
 
 int RunPlwtool(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
                std::ostream& err, const Host& host, pallomar::FileSystem& fs) {
-  const Io io{in, out, err, host, fs};
+  bool copyLeft = false;
+  const Io io{in, out, err, host, fs, copyLeft};
+  const int status = Dispatch(io, args);
+  // Usage errors stay what they are; otherwise the copy is what a script must see.
+  return copyLeft && status != kExitUsage ? kExitCopyLeft : status;
+}
+
+namespace {
+
+int Dispatch(const Io& io, const std::vector<std::string>& args) {
+  std::ostream& out = io.out;
+  const Host& host = io.host;
+  pallomar::FileSystem& fs = io.fs;
   try {
     if (args.empty()) return io.Usage("missing command");
     const std::string& command = args[0];
@@ -457,5 +487,7 @@ int RunPlwtool(const std::vector<std::string>& args, std::istream& in, std::ostr
     return kExitFailed;
   }
 }
+
+}  // namespace
 
 }  // namespace plwtool
