@@ -7,6 +7,7 @@
 #include <istream>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <streambuf>
 #include <unordered_map>
 #include <utility>
@@ -37,8 +38,8 @@ struct Io {
   std::ostream& err;
   const Host& host;
   pallomar::FileSystem& fs;
-  // Set when a list had the copy an interrupted save left beside it.
-  bool& copyLeft;
+  // The lists that had the copy an interrupted save left beside them, each said once.
+  std::set<std::string>& copiesLeft;
 
   // A message line on standard error, in the terminal's encoding.
   void Error(const std::string& utf8) const { err << host.toTerminal("plwtool: " + utf8 + "\n"); }
@@ -172,8 +173,7 @@ std::size_t WriteCell(const Cell& c, Output& out) {
 // may be torn, the copy is whole. Nothing removes the copy but the user.
 void ReportLeftoverCopy(const Io& io, const std::string& command, const std::string& file) {
   const std::string copy = pallomar::LeftoverSaveCopy(file, io.fs);
-  if (copy.empty()) return;
-  io.copyLeft = true;
+  if (copy.empty() || !io.copiesLeft.insert(file).second) return;
   io.Error(command + ": " + io.Name(file) +
            ": a save of this list was interrupted; the list as it was before is whole in " +
            io.Name(copy) + ". Compare the two, keep the right one as the list and remove the copy");
@@ -442,11 +442,11 @@ int Dispatch(const Io& io, const std::vector<std::string>& args);
 
 int RunPlwtool(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
                std::ostream& err, const Host& host, pallomar::FileSystem& fs) {
-  bool copyLeft = false;
-  const Io io{in, out, err, host, fs, copyLeft};
+  std::set<std::string> copiesLeft;
+  const Io io{in, out, err, host, fs, copiesLeft};
   const int status = Dispatch(io, args);
   // Usage errors stay what they are; otherwise the copy is what a script must see.
-  return copyLeft && status != kExitUsage ? kExitCopyLeft : status;
+  return !copiesLeft.empty() && status != kExitUsage ? kExitCopyLeft : status;
 }
 
 namespace {
