@@ -74,6 +74,7 @@ class NoFlush final : public FileSystem {
   int Replace(const std::string& f, const std::string& t, const TargetState& s) override {
     return r.Replace(f, t, s);
   }
+  int MoveNew(const std::string& f, const std::string& t) override { return r.MoveNew(f, t); }
   int Remove(const std::string& p) override { return r.Remove(p); }
   bool IsFile(const std::string& p) override { return r.IsFile(p); }
   bool IsFolder(const std::string& p) override { return r.IsFolder(p); }

@@ -2,14 +2,20 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "entrylist/file_system.h"
 
@@ -95,22 +101,54 @@ int MapOpenError(int e, const std::string& path) {
 
 int Fd(FileHandle h) { return static_cast<int>(h); }
 
-// The mode a plain new file gets here: 0666 less the process's mask. The mask is read where
-// the system shows it, since asking umask() for it means changing it for a moment.
-mode_t NewFileMode() {
-  if (std::FILE* f = std::fopen("/proc/self/status", "re")) {
-    char line[256];
-    unsigned mask = 0;
-    bool found = false;
-    while (!found && std::fgets(line, sizeof line, f) != nullptr) {
-      found = std::sscanf(line, "Umask: %o", &mask) == 1;
-    }
-    std::fclose(f);
-    if (found) return static_cast<mode_t>(0666 & ~mask);
+// Takes the lock on `fd`, waiting for it. Where the file system keeps no locks, there is
+// nothing to wait for.
+int Lock(int fd, int how) {
+  while (::flock(fd, how) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL) return 0;
+    return errno;
   }
-  const mode_t mask = ::umask(022);
-  ::umask(mask);
-  return static_cast<mode_t>(0666 & ~mask);
+  return 0;
+}
+
+// Every extended attribute of `path` (its access list among them), following links.
+int ReadAttributes(const std::string& path, std::vector<std::pair<std::string, std::string>>& out) {
+  out.clear();
+  std::string names;
+  for (;;) {
+    const ssize_t n = ::listxattr(path.c_str(), nullptr, 0);
+    if (n < 0) return errno == ENOTSUP ? 0 : errno;
+    names.resize(static_cast<std::size_t>(n));
+    const ssize_t got = n == 0 ? 0 : ::listxattr(path.c_str(), names.data(), names.size());
+    if (got >= 0) {
+      names.resize(static_cast<std::size_t>(got));
+      break;
+    }
+    if (errno != ERANGE) return errno;
+  }
+  for (std::size_t at = 0; at < names.size();) {
+    const std::string name(names.c_str() + at);
+    at += name.size() + 1;
+    std::string value;
+    for (;;) {
+      const ssize_t n = ::getxattr(path.c_str(), name.c_str(), nullptr, 0);
+      if (n < 0) {
+        if (errno == ENODATA) break;  // gone meanwhile
+        return errno;
+      }
+      value.resize(static_cast<std::size_t>(n));
+      const ssize_t got =
+          n == 0 ? 0 : ::getxattr(path.c_str(), name.c_str(), value.data(), value.size());
+      if (got >= 0) {
+        value.resize(static_cast<std::size_t>(got));
+        out.emplace_back(name, std::move(value));
+        break;
+      }
+      if (errno != ERANGE) return errno;
+    }
+  }
+  return 0;
 }
 
 // Where a symbolic link whose target is missing points: a save must create that file and keep
@@ -156,6 +194,14 @@ class PosixFileSystem final : public FileSystem {
       ::close(fd);
       return Map(e);
     }
+    // A save rewriting the list in place holds it exclusively: the reader waits for the whole
+    // list rather than read a mix, and holds its own lock until it closes the file.
+    if (S_ISREG(st.st_mode)) {
+      if (const int e = Lock(fd, LOCK_SH)) {
+        ::close(fd);
+        return Map(e);
+      }
+    }
     h = fd;
     return 0;
   }
@@ -200,6 +246,7 @@ class PosixFileSystem final : public FileSystem {
       std::free(resolved);
     }
     if (!S_ISREG(st.st_mode)) return kAccessDenied;
+    if (const int e = ReadAttributes(path, state.attributes)) return Map(e);
     // Replacing by rename would pass over a read-only file; the administrator too must
     // honour it, so look at the mode bits rather than ask access().
     if ((st.st_mode & 0222) == 0) return kAccessDenied;
@@ -218,19 +265,35 @@ class PosixFileSystem final : public FileSystem {
   }
 
   int CreateNew(const std::string& path, const TargetState& like, FileHandle& h) override {
-    // Only this user may read it until it carries the target's owner: it may hold a list
-    // that others must not read.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+    // In place of a list, only this user may read it until it carries the target's owner: it
+    // may hold a list that others must not read. A new list gets what any new file gets here
+    // (the umask, or the folder's default access list).
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
+                          like.exists ? 0600 : 0666);
     if (fd < 0) return errno == ENOENT ? kPathNotFound : Map(errno);
-    if (like.exists) {
-      // The replacement keeps the target's owner where this user may give it (the group
-      // alone is often allowed), then its permissions: a change of owner clears set-id bits.
-      if (::fchown(fd, static_cast<uid_t>(like.owner), static_cast<gid_t>(like.group)) != 0) {
-        (void)::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(like.group));
+    if (!like.exists) {
+      h = fd;
+      return 0;
+    }
+    // The replacement keeps the target's owner where this user may give it (the group alone
+    // is often allowed), then its permissions: a change of owner clears set-id bits.
+    if (::fchown(fd, static_cast<uid_t>(like.owner), static_cast<gid_t>(like.group)) != 0) {
+      (void)::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(like.group));
+    }
+    // A failure leaves the file narrower than meant, never wider. With an access list the
+    // group bits are its mask: they go on only with the list itself, below.
+    bool hasAccessList = false;
+    for (const auto& [name, value] : like.attributes) {
+      hasAccessList = hasAccessList || name == "system.posix_acl_access";
+    }
+    (void)::fchmod(fd, static_cast<mode_t>(hasAccessList ? like.mode & ~070u : like.mode));
+    for (const auto& [name, value] : like.attributes) {
+      if (::fsetxattr(fd, name.c_str(), value.data(), value.size(), 0) != 0) {
+        ::close(fd);
+        ::unlink(path.c_str());
+        return kAttributesNotKept;
       }
     }
-    // A failure leaves the file narrower than meant, never wider.
-    (void)::fchmod(fd, like.exists ? static_cast<mode_t>(like.mode) : NewFileMode());
     h = fd;
     return 0;
   }
@@ -238,14 +301,11 @@ class PosixFileSystem final : public FileSystem {
   int OpenForRewrite(const std::string& path, FileHandle& h) override {
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return MapOpenError(errno, path);
-    // A second save of the same file waits here until the first is done with it, so the two
-    // never interleave. Where the file system keeps no locks, the rewrite goes on as before.
-    while (::flock(fd, LOCK_EX) != 0) {
-      if (errno == EINTR) continue;
-      if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL) break;
-      const int e = Map(errno);
+    // A second save of the same file, or a reader, waits here until the first is done with
+    // it, so the two never interleave.
+    if (const int e = Lock(fd, LOCK_EX)) {
       ::close(fd);
-      return e;
+      return Map(e);
     }
     h = fd;
     return 0;
@@ -294,13 +354,28 @@ class PosixFileSystem final : public FileSystem {
 
   int Replace(const std::string& from, const std::string& to, const TargetState&) override {
     if (::rename(from.c_str(), to.c_str()) != 0) return Map(errno);
-    // Makes the new name durable. The new list is in place whatever this answers, so a
-    // folder that cannot be synced is no failure of the save.
-    const int dir = ::open(FolderOf(to).c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY);
+    SyncFolderOf(to);
+    return 0;
+  }
+
+  // Makes a new name durable. The file is in place whatever this answers, so a folder that
+  // cannot be synced is no failure.
+  static void SyncFolderOf(const std::string& path) {
+    const int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY);
     if (dir >= 0) {
       (void)::fsync(dir);
       ::close(dir);
     }
+  }
+
+  int MoveNew(const std::string& from, const std::string& to) override {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+      if (errno != EINVAL && errno != ENOSYS) return Map(errno);
+      // No such rename here: a second name, which is refused when taken, then the first goes.
+      if (::link(from.c_str(), to.c_str()) != 0) return Map(errno);
+      (void)::unlink(from.c_str());
+    }
+    SyncFolderOf(to);
     return 0;
   }
 
@@ -327,6 +402,26 @@ class PosixFileSystem final : public FileSystem {
 }  // namespace
 
 bool RemoveFileNow(const char* path) noexcept { return ::unlink(path) == 0; }
+
+namespace {
+std::atomic<int> holds{0};
+sigset_t beforeHold;
+}  // namespace
+
+InterruptHold::InterruptHold() noexcept {
+  if (holds.fetch_add(1) != 0) return;
+  sigset_t ending;
+  sigemptyset(&ending);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&ending, sig);
+  (void)pthread_sigmask(SIG_BLOCK, &ending, &beforeHold);
+}
+
+InterruptHold::~InterruptHold() {
+  // A signal that came meanwhile is delivered here.
+  if (holds.fetch_sub(1) == 1) (void)pthread_sigmask(SIG_SETMASK, &beforeHold, nullptr);
+}
+
+bool InterruptsHeld() noexcept { return holds.load() != 0; }
 
 FileSystem& RealFileSystem() {
   static PosixFileSystem real;

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include "entrylist/file_system.h"
 #include "entrylist/paths.h"
@@ -216,6 +217,13 @@ class Win32FileSystem final : public FileSystem {
                : LastError();
   }
 
+  int MoveNew(const std::string& from, const std::string& to) override {
+    // Without MOVEFILE_REPLACE_EXISTING a name that is taken is refused.
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return 0;
+    const int e = LastError();
+    return e == ERROR_FILE_EXISTS || e == ERROR_ALREADY_EXISTS ? kAlreadyExists : e;
+  }
+
   int Remove(const std::string& path) override {
     return DeleteFileA(path.c_str()) ? 0 : LastError();
   }
@@ -237,6 +245,15 @@ class Win32FileSystem final : public FileSystem {
 }  // namespace
 
 bool RemoveFileNow(const char* path) noexcept { return DeleteFileA(path) != 0; }
+
+namespace {
+std::atomic<int> holds{0};
+}  // namespace
+
+// The console handler runs on a thread of its own; it asks InterruptsHeld() and waits.
+InterruptHold::InterruptHold() noexcept { holds.fetch_add(1); }
+InterruptHold::~InterruptHold() { holds.fetch_sub(1); }
+bool InterruptsHeld() noexcept { return holds.load() != 0; }
 
 FileSystem& RealFileSystem() {
   static Win32FileSystem real;

@@ -113,73 +113,6 @@ int ReadAll(FileSystem& fs, FileHandle h, std::string& out) {
   }
 }
 
-// After a failed step of the in-place rewrite: the earlier bytes go back over whatever reached
-// the file and the earlier length is restored. Best effort: the step's own error is the one
-// reported.
-void PutBack(FileSystem& fs, FileHandle h, const std::string& old, bool written) {
-  if (written && fs.Seek(h, 0) == 0) (void)fs.Write(h, old.data(), old.size());
-  (void)fs.SetLength(h, old.size());
-  (void)fs.Flush(h);
-}
-
-// Rewrites an existing file in place for when no new file can be made beside it or put in its
-// place, or when it has more than one name. It is never shorter or cut before all the new bytes are
-// in it: the room for the longer of the two lists is taken first, the new bytes overwrite from the
-// start and are flushed, and only then is the file cut to the new length.
-void RewriteInPlace(FileSystem& fs, const std::string& path, const EntryList& list) {
-  FileHandle h{};
-  if (const int e = fs.OpenForRewrite(path, h)) throw EInOutError(e);
-  std::string old;
-  int readError = 0;
-  try {
-    readError = ReadAll(fs, h, old);
-  } catch (...) {
-    fs.Close(h);
-    throw;
-  }
-  if (readError != 0) {
-    fs.Close(h);
-    throw EInOutError(readError);
-  }
-  std::uint64_t length = 0;
-  listfile::Serialize(list, [&](const char*, std::size_t n) {
-    length += n;
-    return 0;
-  });
-  bool written = false;
-  int e = 0;
-  try {
-    e = fs.Reserve(h, std::max<std::uint64_t>(length, old.size()));
-    if (e == 0) e = fs.Seek(h, 0);
-    if (e == 0) {
-      written = true;
-      e = listfile::Serialize(list, WriterTo(fs, h));
-    }
-    if (e == 0) e = fs.Flush(h);
-    if (e == 0) e = fs.SetLength(h, length);
-    if (e == 0) e = fs.Flush(h);
-  } catch (...) {
-    PutBack(fs, h, old, written);
-    fs.Close(h);
-    throw;
-  }
-  if (e != 0) {
-    PutBack(fs, h, old, written);
-    // As on the replace route: when the closing fails as well, that is the error shown.
-    const int ce = fs.Close(h);
-    throw EInOutError(ce != 0 ? ce : e);
-  }
-  if (const int ce = fs.Close(h)) {
-    // A failure is reported, so the file must not hold the new list: put the earlier back.
-    FileHandle again{};
-    if (fs.OpenForRewrite(path, again) == 0) {
-      PutBack(fs, again, old, true);
-      fs.Close(again);
-    }
-    throw EInOutError(ce);
-  }
-}
-
 // The file a save to the host's disk is writing, kept where a signal handler can read it.
 char unfinishedPath[4096 + 32];
 std::atomic<bool> unfinishedArmed{false};
@@ -209,6 +142,125 @@ class Unfinished {
   bool real_;
   bool armed_ = false;
 };
+
+// Makes a new file beside `target` under a temporary name, marked unfinished: 0 or the error
+// of the last try.
+int CreateTemporary(FileSystem& fs, const std::string& target, const TargetState& like,
+                    Unfinished& unfinished, std::string& temp, FileHandle& h) {
+  int e = 0;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    temp = fs.Beside(target, TemporaryName(target, attempt));
+    unfinished.Set(temp);
+    e = fs.CreateNew(temp, like, h);
+    if (e != FileSystem::kAlreadyExists) break;
+  }
+  if (e != 0) unfinished.Clear();
+  return e;
+}
+
+// The earlier list, whole and on the disk, under the copy's name: written under a temporary
+// name first, so that the copy's name never holds less than the whole list. 0 or the error.
+int WriteCopy(FileSystem& fs, const std::string& target, const std::string& copy,
+              const TargetState& state, const std::string& old) {
+  if (fs.IsFile(copy)) return FileSystem::kAlreadyExists;
+  Unfinished unfinished(fs);
+  std::string temp;
+  FileHandle h{};
+  int e = CreateTemporary(fs, target, state, unfinished, temp, h);
+  if (e == FileSystem::kAttributesNotKept) {
+    // Where the target's access list cannot come over, the copy is for its owner alone.
+    TargetState narrower = state;
+    narrower.attributes.clear();
+    narrower.mode &= 0700;
+    e = CreateTemporary(fs, target, narrower, unfinished, temp, h);
+  }
+  if (e != 0) return e;
+  e = fs.Write(h, old.data(), old.size());
+  if (e == 0) e = fs.Flush(h);
+  // As with the list itself: when the closing fails, that is the error shown.
+  if (const int ce = fs.Close(h)) e = ce;
+  if (e == 0) e = fs.MoveNew(temp, copy);
+  if (e != 0) fs.Remove(temp);
+  return e;
+}
+
+// After a failed step of the in-place rewrite: the earlier bytes go back over whatever reached
+// the file and the earlier length is restored. Best effort: the step's own error is the one
+// reported. True when every step of it succeeded.
+bool PutBack(FileSystem& fs, FileHandle h, const std::string& old, bool written) {
+  bool back = true;
+  if (written) back = fs.Seek(h, 0) == 0 && fs.Write(h, old.data(), old.size()) == 0;
+  back = fs.SetLength(h, old.size()) == 0 && back;
+  return fs.Flush(h) == 0 && back;
+}
+
+// Rewrites an existing file in place for when no new file can be put in its place, or when it
+// has more than one name. Before its first byte changes, a whole copy of the earlier list is on
+// the disk beside it; the copy goes only once the new list is in place, cut and flushed, or the
+// earlier one is put back. The file is never shorter or cut before all the new bytes are in
+// it: the room for the longer of the two lists is taken first, the new bytes overwrite from
+// the start and are flushed, and only then is the file cut to the new length. Signals that
+// would end the program wait until it is over.
+void RewriteInPlace(FileSystem& fs, const std::string& path, const TargetState& state,
+                    const EntryList& list) {
+  FileHandle h{};
+  if (const int e = fs.OpenForRewrite(path, h)) throw EInOutError(e);
+  std::string old;
+  int e = 0;
+  const std::string copy = SaveCopyName(path);
+  try {
+    e = ReadAll(fs, h, old);
+    if (e == 0) e = WriteCopy(fs, path, copy, state, old);
+  } catch (...) {
+    fs.Close(h);
+    throw;
+  }
+  if (e != 0) {
+    fs.Close(h);
+    throw EInOutError(e);
+  }
+  std::uint64_t length = 0;
+  listfile::Serialize(list, [&](const char*, std::size_t n) {
+    length += n;
+    return 0;
+  });
+  const InterruptHold hold;
+  bool written = false;
+  try {
+    e = fs.Reserve(h, std::max<std::uint64_t>(length, old.size()));
+    if (e == 0) e = fs.Seek(h, 0);
+    if (e == 0) {
+      written = true;
+      e = listfile::Serialize(list, WriterTo(fs, h));
+    }
+    if (e == 0) e = fs.Flush(h);
+    if (e == 0) e = fs.SetLength(h, length);
+    if (e == 0) e = fs.Flush(h);
+  } catch (...) {
+    if (PutBack(fs, h, old, written)) fs.Remove(copy);
+    fs.Close(h);
+    throw;
+  }
+  // The copy goes while the file is still locked, so that the next save, waiting for the lock,
+  // never finds it.
+  if (e != 0) {
+    if (PutBack(fs, h, old, written)) fs.Remove(copy);
+    // As on the replace route: when the closing fails as well, that is the error shown.
+    const int ce = fs.Close(h);
+    throw EInOutError(ce != 0 ? ce : e);
+  }
+  // The new list is whole on the disk: the copy has served.
+  fs.Remove(copy);
+  if (const int ce = fs.Close(h)) {
+    // A failure is reported, so the file must not hold the new list: put the earlier back.
+    FileHandle again{};
+    if (fs.OpenForRewrite(path, again) == 0) {
+      PutBack(fs, again, old, true);
+      fs.Close(again);
+    }
+    throw EInOutError(ce);
+  }
+}
 
 // Writes the whole list into the new file `h` and closes it: 0 or the error to raise.
 int FillAndClose(FileSystem& fs, FileHandle h, const EntryList& list) {
@@ -401,26 +453,20 @@ void WriteListFile(const std::string& path, const EntryList& list, FileSystem& f
   const std::string& target = state.linked.empty() ? path : state.linked;
   // Replacing one name of a file with several would part it from the others.
   if (state.exists && state.links > 1) {
-    RewriteInPlace(fs, target, list);
+    RewriteInPlace(fs, target, state, list);
     return;
   }
 
   std::string temp;
   FileHandle h{};
-  int e = 0;
   Unfinished unfinished(fs);
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    temp = fs.Beside(target, TemporaryName(target, attempt));
-    unfinished.Set(temp);
-    e = fs.CreateNew(temp, state, h);
-    if (e != FileSystem::kAlreadyExists) break;
-  }
+  int e = CreateTemporary(fs, target, state, unfinished, temp, h);
   if (e != 0) {
-    unfinished.Clear();
-    // No file can be made beside the list: an existing one gets the safe in-place rewrite, a
+    // No file can be made beside the list, or none that carries its access list: an existing
+    // one gets the safe in-place rewrite (which refuses where no copy can be made either), a
     // new one is made under its own name.
     if (state.exists) {
-      RewriteInPlace(fs, target, list);
+      RewriteInPlace(fs, target, state, list);
     } else {
       WriteNewInPlace(fs, target, state, list, unfinished);
     }
@@ -431,10 +477,12 @@ void WriteListFile(const std::string& path, const EntryList& list, FileSystem& f
   if (e != 0) {
     fs.Remove(temp);
     unfinished.Clear();
-    // A file this user may write but not replace (another's in a shared folder, or one held
-    // open that may not be removed meanwhile) is rewritten in place, as it always could be.
-    if (state.exists && (e == FileSystem::kAccessDenied || e == FileSystem::kSharingViolation)) {
-      RewriteInPlace(fs, target, list);
+    // A file this user may write but not replace (another's in a shared folder, one held
+    // open that may not be removed meanwhile, a mount point) is rewritten in place, as it
+    // always could be.
+    if (state.exists && (e == FileSystem::kAccessDenied || e == FileSystem::kSharingViolation ||
+                         e == FileSystem::kBusy)) {
+      RewriteInPlace(fs, target, state, list);
       return;
     }
     throw EInOutError(e);
@@ -442,5 +490,15 @@ void WriteListFile(const std::string& path, const EntryList& list, FileSystem& f
 }
 
 bool FileExists(const std::string& path, FileSystem& fs) { return fs.IsFile(path); }
+
+std::string SaveCopyName(const std::string& path) { return path + ".before-save"; }
+
+std::string LeftoverSaveCopy(const std::string& path, FileSystem& fs) {
+  // Beside the file a link leads to, where the save made it.
+  TargetState state;
+  (void)fs.ProbeTarget(path, state);
+  const std::string copy = SaveCopyName(state.linked.empty() ? path : state.linked);
+  return fs.IsFile(copy) ? copy : std::string();
+}
 
 }  // namespace pallomar

@@ -7,9 +7,10 @@
 namespace pallomar::testing {
 
 const char* CallName(FsCall call) {
-  static const char* const names[] = {
-      "OpenRead", "Size",  "Read",  "ProbeTarget", "CreateNew", "OpenForRewrite", "Reserve",
-      "Seek",     "Write", "Flush", "SetLength",   "Close",     "Replace",        "Remove"};
+  static const char* const names[] = {"OpenRead",  "Size",           "Read",      "ProbeTarget",
+                                      "CreateNew", "OpenForRewrite", "Reserve",   "Seek",
+                                      "Write",     "Flush",          "SetLength", "Close",
+                                      "Replace",   "Remove",         "MoveNew"};
   return names[static_cast<int>(call)];
 }
 
@@ -274,6 +275,20 @@ int MemoryFileSystem::Replace(const std::string& from, const std::string& to, co
   if (it == files_.end()) return kFileNotFound;
   if (folders_.count(dst) != 0) return kAccessDenied;
   if (!FolderExists(dst)) return kPathNotFound;
+  files_[dst] = it->second;
+  files_.erase(src);
+  return 0;
+}
+
+int MemoryFileSystem::MoveNew(const std::string& from, const std::string& to) {
+  const std::string src = Full(from);
+  const std::string dst = Full(to);
+  if (const int e = Injected(FsCall::MoveNew, dst)) return e;
+  const auto it = files_.find(src);
+  if (it == files_.end()) return kFileNotFound;
+  if (files_.count(dst) != 0 || folders_.count(dst) != 0) return kAlreadyExists;
+  if (!FolderExists(dst)) return kPathNotFound;
+  if (dst.size() - dst.rfind('/') - 1 > nameLimit) return kPathNotFound;
   files_[dst] = it->second;
   files_.erase(src);
   return 0;

@@ -31,6 +31,7 @@ enum class FsCall {
   Close,
   Replace,
   Remove,
+  MoveNew,
   kCount
 };
 
@@ -86,6 +87,7 @@ class MemoryFileSystem : public FileSystem {
   int SetLength(FileHandle h, std::uint64_t length) override;
   int Close(FileHandle h) override;
   int Replace(const std::string& from, const std::string& to, const TargetState& was) override;
+  int MoveNew(const std::string& from, const std::string& to) override;
   int Remove(const std::string& path) override;
   bool IsFile(const std::string& path) override;
   bool IsFolder(const std::string& path) override;

@@ -25,6 +25,9 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <ctime>
 #endif
 
 namespace pallomar {
@@ -49,17 +52,18 @@ const std::string kEarlier = "102\r\nearlier.exe\r\n\r\n\r\n0\r\nTrue\r\n";
 const std::string kLongEarlier = kEarlier + std::string(3000, 'x');
 
 // How the save reaches the target.
-enum class Route { Replace, InPlaceNoCreate, InPlaceHardLink };
+enum class Route { Replace, InPlaceRefused, InPlaceHardLink };
 
 const char* RouteName(Route r) {
-  return r == Route::Replace ? "replace" : r == Route::InPlaceNoCreate ? "no-create" : "hard link";
+  return r == Route::Replace ? "replace" : r == Route::InPlaceRefused ? "refused" : "hard link";
 }
 
 // A file system holding "/mem/d/list.plw" with `earlier`, set up so the save takes `route`.
 void Prepare(MemoryFileSystem& fs, Route route, const std::string& earlier) {
   fs.AddFolder("d");
   fs.Put("d/list.plw", earlier);
-  if (route == Route::InPlaceNoCreate) fs.DenyCreateIn("d");
+  // Another user's file in a shared folder: it may be written, not replaced.
+  if (route == Route::InPlaceRefused) fs.FailOn(FsCall::Replace, "/mem/d/list.plw", 5);
   if (route == Route::InPlaceHardLink) fs.Link("d/list.plw", "d/other.plw");
 }
 
@@ -80,14 +84,15 @@ struct StepCase {
 TEST(SafeSave, FailureAtAnyStepKeepsEarlierListAndLeavesNothingBehind) {
   const StepCase cases[] = {
       // Several output pieces, so that a write fails with some pieces already in the file.
-      {Route::Replace, &kEarlier, 40000},         {Route::InPlaceNoCreate, &kEarlier, 40000},
-      {Route::InPlaceNoCreate, &kLongEarlier, 2}, {Route::InPlaceHardLink, &kEarlier, 40000},
+      {Route::Replace, &kEarlier, 40000},         {Route::InPlaceRefused, &kEarlier, 40000},
+      {Route::InPlaceRefused, &kLongEarlier, 2},  {Route::InPlaceHardLink, &kEarlier, 40000},
       {Route::InPlaceHardLink, &kLongEarlier, 2},
   };
-  // A failed CreateNew is no failure of the save: it is what sends it in place.
-  const FsCall steps[] = {FsCall::OpenForRewrite, FsCall::Size,   FsCall::Read,  FsCall::Reserve,
-                          FsCall::Seek,           FsCall::Write,  FsCall::Flush, FsCall::SetLength,
-                          FsCall::Close,          FsCall::Replace};
+  // In place, the copy of the earlier list is made first (CreateNew, Write, Flush, Close,
+  // MoveNew): a failure there refuses the save before the list is touched.
+  const FsCall steps[] = {FsCall::OpenForRewrite, FsCall::Size,  FsCall::Read,    FsCall::CreateNew,
+                          FsCall::Reserve,        FsCall::Seek,  FsCall::Write,   FsCall::Flush,
+                          FsCall::SetLength,      FsCall::Close, FsCall::Replace, FsCall::MoveNew};
   int total = 0;
   for (const StepCase& c : cases) {
     const EntryList list = Sample(c.entries);
@@ -101,7 +106,11 @@ TEST(SafeSave, FailureAtAnyStepKeepsEarlierListAndLeavesNothingBehind) {
     }
     int tried = 0;
     for (FsCall step : steps) {
-      for (int nth = 1; nth <= clean.Calls(step); ++nth) {
+      // Where a replacement is tried, its temporary file failing is no failure: it sends the
+      // save in place (as the refused replacement does, which answers before any injection).
+      const bool sendsInPlace = (step == FsCall::CreateNew && c.route != Route::InPlaceHardLink) ||
+                                (step == FsCall::Replace && c.route == Route::InPlaceRefused);
+      for (int nth = sendsInPlace ? 2 : 1; nth <= clean.Calls(step); ++nth) {
         const std::string where = std::string(RouteName(c.route)) + " " + CallName(step) + " #" +
                                   std::to_string(nth) + " of " + std::to_string(c.entries);
         MemoryFileSystem fs;
@@ -133,7 +142,7 @@ TEST(SafeSave, WhenTheCloseFailsTooItsErrorIsTheOneRaised) {
   struct Case {
     int writeCode, closeCode, raised;
   };
-  for (Route route : {Route::Replace, Route::InPlaceNoCreate, Route::InPlaceHardLink}) {
+  for (Route route : {Route::Replace, Route::InPlaceRefused, Route::InPlaceHardLink}) {
     for (const Case c : {Case{112, 0, 112}, Case{112, 1117, 1117}, Case{0, 1117, 1117}}) {
       MemoryFileSystem fs;
       Prepare(fs, route, kEarlier);
@@ -190,17 +199,51 @@ TEST(SafeSave, LongNameOnFullDiskKeepsEarlierList) {
   }
 }
 
-// In place on a disk too full for the longer list: nothing of the earlier list may go, and the
-// shorter list, which needs no room, is written.
+// In place on a disk with room for the copy but not for the longer list: nothing of the earlier
+// list may go, and the shorter list, which needs no more room, is written; no room for the copy
+// refuses even the shorter list.
 TEST(SafeSave, InPlaceOnFullDiskWritesOnlyWhatFits) {
-  for (const FullDiskCase c :
-       {FullDiskCase{"longer list", 200, false}, {"shorter list", 2, true}}) {
+  for (const FullDiskCase c : {FullDiskCase{"longer list", 200, false},
+                               {"shorter list", 2, true},
+                               {"no room for the copy", 0, false}}) {
     MemoryFileSystem fs;
-    Prepare(fs, Route::InPlaceNoCreate, kLongEarlier);
-    fs.capacity = fs.BytesUsed() + 10;
-    ExpectFullDiskOutcome(fs, "/mem/d/list.plw", c, kLongEarlier);
-    if (!c.fits) {
-      EXPECT_EQ(fs.Calls(FsCall::Write), 0) << c.name << ": written before the room was taken";
+    Prepare(fs, Route::InPlaceHardLink, kLongEarlier);
+    fs.capacity = fs.BytesUsed() + 10 + (c.entries == 0 ? 0 : kLongEarlier.size());
+    ExpectFullDiskOutcome(fs, "/mem/d/list.plw", {c.name, c.entries == 0 ? 2 : c.entries, c.fits},
+                          kLongEarlier);
+    EXPECT_EQ(fs.Files(), FilesAfter(Route::InPlaceHardLink)) << c.name;
+  }
+}
+
+// Where no whole copy of the earlier list can be put beside it, an in-place save is refused
+// before the list is touched: a folder that allows no new file, a copy's name already taken
+// (by the copy an interrupted save left, which stays as it was).
+TEST(SafeSave, InPlaceWithoutACopyIsRefusedAndTheListUntouched) {
+  struct Case {
+    const char* name;
+    bool denyCreate;
+    bool copyThere;
+    int code;
+  };
+  for (const Case c : {Case{"no new file in the folder", true, false, 5},
+                       Case{"copy from an interrupted save", false, true, 80}}) {
+    for (Route route : {Route::InPlaceRefused, Route::InPlaceHardLink}) {
+      const std::string where = std::string(RouteName(route)) + ": " + c.name;
+      MemoryFileSystem fs;
+      Prepare(fs, route, kEarlier);
+      if (c.denyCreate) fs.DenyCreateIn("d");
+      if (c.copyThere) fs.Put("d/list.plw.before-save", "older");
+      try {
+        WriteListFile("/mem/d/list.plw", Sample(3), fs);
+        ADD_FAILURE() << where << ": no error";
+      } catch (const EInOutError& e) {
+        EXPECT_EQ(e.Code(), c.code) << where;
+      }
+      EXPECT_EQ(fs.Get("/mem/d/list.plw"), kEarlier) << where;
+      EXPECT_EQ(fs.Calls(FsCall::Reserve), 0) << where << ": the list was touched";
+      EXPECT_EQ(LeftoverSaveCopy("/mem/d/list.plw", fs).empty(), !c.copyThere) << where;
+      if (c.copyThere) EXPECT_EQ(fs.Get("d/list.plw.before-save"), "older") << where;
+      EXPECT_EQ(fs.OpenHandles(), 0u) << where;
     }
   }
 }
@@ -664,6 +707,8 @@ TEST(SafeSave, TwoSavesAtOnceLeaveOneWholeList) {
           int status = 0;
           try {
             WriteListFile(path, lists[k]);
+          } catch (const EInOutError& e) {
+            status = e.Code() & 0xff;
           } catch (...) {
             status = 1;
           }
@@ -676,7 +721,7 @@ TEST(SafeSave, TwoSavesAtOnceLeaveOneWholeList) {
         int status = -1;
         ASSERT_EQ(::waitpid(child[k], &status, 0), child[k]);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-            << RouteName(route) << " round " << round << ": save " << k << " failed";
+            << RouteName(route) << " round " << round << ": save " << k << " failed, " << status;
       }
       const std::string now = dir.Read("list.plw");
       const int which = now == bytes[0] ? 0 : now == bytes[1] ? 1 : -1;
@@ -693,6 +738,96 @@ TEST(SafeSave, TwoSavesAtOnceLeaveOneWholeList) {
     std::printf("%s: %d rounds, first save's list last %d, second's %d\n", RouteName(route), rounds,
                 won[0], won[1]);
   }
+}
+
+// A save in place killed outright (SIGKILL: nothing of it runs afterwards) at points spread
+// over its whole length: after every kill the earlier list or the new one is whole, at the
+// list's name or in the copy beside it, and nothing but those and a temporary file is left.
+TEST(SafeSave, KilledRewriteInPlaceLeavesAWholeListAndNamesTheCopy) {
+  EntryList earlier, later;
+  for (int i = 0; i < 60000; ++i) {
+    const std::string n = std::to_string(i);
+    earlier.Append("c:\\old\\earlier" + n + ".exe", "-o " + n, "c:\\old", "0", "1");
+    if (i < 45000) later.Append("d:\\new\\later" + n + ".exe", "", "$dummy$", "2", "0");
+  }
+  const std::string oldBytes = listfile::ToBytes(earlier);
+  const std::string newBytes = listfile::ToBytes(later);
+  // Starts a save of `later` over the hard-linked list in `dir`; returns when it is under way.
+  const auto start = [&](const TempFolder& dir) {
+    const std::string path = dir.Write("list.plw", oldBytes);
+    EXPECT_EQ(::link(path.c_str(), dir.Path("other.plw").c_str()), 0);
+    int ready[2];
+    EXPECT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::close(ready[0]);
+      (void)!::write(ready[1], "s", 1);
+      try {
+        WriteListFile(path, later);
+      } catch (...) {
+        ::_exit(1);
+      }
+      ::_exit(0);
+    }
+    ::close(ready[1]);
+    char c;
+    (void)!::read(ready[0], &c, 1);
+    ::close(ready[0]);
+    return child;
+  };
+  // Microseconds on a steady clock (<chrono> has text this build's character set lacks).
+  const auto micros = [] {
+    timespec t{};
+    ::clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<long long>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
+  };
+  long long whole = 0;
+  {
+    TempFolder dir;
+    const long long from = micros();
+    const pid_t child = start(dir);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    whole = micros() - from;
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_EQ(dir.Read("list.plw"), newBytes);
+    ASSERT_EQ(dir.Names(), (std::vector<std::string>{"list.plw", "other.plw"}));
+  }
+  constexpr int kKills = 40;
+  int withCopy = 0, torn = 0;
+  for (int k = 0; k < kKills; ++k) {
+    TempFolder dir;
+    const pid_t child = start(dir);
+    ::usleep(static_cast<useconds_t>(whole * k / kKills));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    const std::string where =
+        "kill " + std::to_string(k) + " after " + std::to_string(whole * k / kKills) + " us";
+    const std::string path = dir.Path("list.plw");
+    const std::string now = dir.Read("list.plw");
+    const std::string copy = LeftoverSaveCopy(path);
+    for (const std::string& name : dir.Names()) {
+      const bool known = name == "list.plw" || name == "other.plw" ||
+                         name == "list.plw.before-save" ||
+                         (name.rfind("~plw", 0) == 0 && name.ends_with(".tmp"));
+      EXPECT_TRUE(known) << where << ": " << name << " left";
+    }
+    if (!copy.empty()) {
+      ++withCopy;
+      EXPECT_EQ(copy, path + ".before-save") << where;
+      EXPECT_EQ(test_support::FileBytes(copy), oldBytes)
+          << where << ": the copy is not the whole earlier list";
+    }
+    if (now != oldBytes && now != newBytes) {
+      ++torn;
+      EXPECT_FALSE(copy.empty()) << where << ": torn list, " << now.size() << " bytes, no copy";
+    }
+  }
+  std::printf("save %lld us; of %d kills %d left the copy, %d a torn list beside it\n", whole,
+              kKills, withCopy, torn);
+  // The kills must have reached the rewrite itself, not only its start and end.
+  EXPECT_GE(withCopy, 1);
 }
 
 // The host's errors are shown with the Windows number of the same meaning: an I/O error must

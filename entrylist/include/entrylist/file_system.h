@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace pallomar {
 
@@ -26,6 +28,9 @@ struct TargetState {
   std::string linked;
   // Windows: the target's access rules, which the new file has from the start.
   std::string security;
+  // POSIX: the target's extended attributes (its access list among them), name and value,
+  // which the new file must carry before it may take the target's place.
+  std::vector<std::pair<std::string, std::string>> attributes;
 };
 
 class FileSystem {
@@ -40,6 +45,10 @@ class FileSystem {
   static constexpr int kLockViolation = 33;
   static constexpr int kAlreadyExists = 80;
   static constexpr int kDiskFull = 112;
+  // A file in use that the host will not rename (a mount point): it may be written in place.
+  static constexpr int kBusy = 170;
+  // The new file cannot carry the target's extended attributes or access list.
+  static constexpr int kAttributesNotKept = 282;
   static constexpr int kDeviceError = 1117;
 
   virtual ~FileSystem() = default;
@@ -60,7 +69,8 @@ class FileSystem {
   virtual std::string Beside(const std::string& path, std::string_view name) = 0;
   // Creates a file that must not exist yet (80 when it does), write access only, which no one
   // else can read before it takes the permissions (and where permitted the owner) of `like`
-  // when that exists, else those of any new file. It can be removed by name while open.
+  // when that exists, else what any new file gets in that folder. It can be removed by name
+  // while open. 282 when it cannot carry the attributes of `like`: no file is left then.
   virtual int CreateNew(const std::string& path, const TargetState& like, FileHandle& h) = 0;
   // Opens an existing file for reading and writing, at its start, without changing it; no
   // other save writes it until it is closed.
@@ -80,6 +90,8 @@ class FileSystem {
   // Puts `from` in the place of `to` in one step; `was` is what ProbeTarget found at `to`.
   // A host that will not replace a file that may still be written answers 5 or 32.
   virtual int Replace(const std::string& from, const std::string& to, const TargetState& was) = 0;
+  // Gives the file `from` the name `to`, which must be free (80 when it is not), durably.
+  virtual int MoveNew(const std::string& from, const std::string& to) = 0;
   virtual int Remove(const std::string& path) = 0;
   virtual bool IsFile(const std::string& path) = 0;
   virtual bool IsFolder(const std::string& path) = 0;
@@ -90,6 +102,18 @@ FileSystem& RealFileSystem();
 
 // Removes a file of the host's by name at once. Safe in a signal handler.
 bool RemoveFileNow(const char* path) noexcept;
+
+// While held, the signals that would end the program (POSIX: SIGINT, SIGTERM, SIGHUP,
+// SIGQUIT) wait, and are acted on when the last hold goes: a rewrite in place is never cut
+// short by one. On Windows the console handler waits while InterruptsHeld().
+class InterruptHold {
+ public:
+  InterruptHold() noexcept;
+  ~InterruptHold();
+  InterruptHold(const InterruptHold&) = delete;
+  InterruptHold& operator=(const InterruptHold&) = delete;
+};
+bool InterruptsHeld() noexcept;
 
 #ifndef _WIN32
 // The error number shown for the POSIX error `e`.

@@ -10,6 +10,7 @@
 #include <windows.h>
 #endif
 
+#include "entrylist/file_system.h"
 #include "entrylist/list_file.h"
 #include "plwtool.h"
 
@@ -18,6 +19,8 @@ namespace {
 // An interrupted import must not leave the file it was writing behind.
 #ifdef _WIN32
 BOOL WINAPI OnConsoleEvent(DWORD) {
+  // A rewrite in place is let finish: cut short, it would tear the list.
+  while (pallomar::InterruptsHeld()) Sleep(10);
   pallomar::RemoveUnfinishedSave();
   return FALSE;  // the default handler ends the process
 }
@@ -32,7 +35,7 @@ extern "C" void OnSignal(int sig) {
 }
 
 void RemoveUnfinishedSaveOnInterrupt() {
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
     struct sigaction old {};
     // A signal ignored from the start (a background job, nohup) stays ignored.
     if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;

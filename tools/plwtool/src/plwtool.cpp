@@ -7,6 +7,7 @@
 #include <istream>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <streambuf>
 #include <unordered_map>
 #include <utility>
@@ -39,6 +40,8 @@ struct Io {
   std::ostream& err;
   const Host& host;
   pallomar::FileSystem& fs;
+  // The lists that had the copy an interrupted save left beside them, each said once.
+  std::set<std::string>& copiesLeft;
 
   // A message line on standard error, in the terminal's encoding.
   void Error(const std::string& utf8) const { err << host.toTerminal("plwtool: " + utf8 + "\n"); }
@@ -168,8 +171,19 @@ std::size_t WriteCell(const Cell& c, Output& out) {
   return width;
 }
 
+// Says so when an interrupted save left its copy of the earlier list beside `file`: the list
+// may be torn, the copy is whole. Nothing removes the copy but the user.
+void ReportLeftoverCopy(const Io& io, const std::string& command, const std::string& file) {
+  const std::string copy = pallomar::LeftoverSaveCopy(file, io.fs);
+  if (copy.empty() || !io.copiesLeft.insert(file).second) return;
+  io.Error(command + ": " + io.Name(file) +
+           ": a save of this list was interrupted; the list as it was before is whole in " +
+           io.Name(copy) + ". Compare the two, keep the right one as the list and remove the copy");
+}
+
 // Opens `file`; on failure says why and returns false.
 bool Open(const Io& io, const std::string& command, const std::string& file, ListReader& list) {
+  ReportLeftoverCopy(io, command, file);
   const LoadStatus status = list.Open(file);
   if (status == LoadStatus::Failed) {
     io.Error(command + ": " + io.Name(file) + ": " + list.Error());
@@ -367,6 +381,7 @@ int Import(const Io& io, const std::vector<std::string>& args) {
              std::to_string(e.Pos().column) + ": " + e.Field() + ": " + e.what());
     return kExitFailed;
   }
+  ReportLeftoverCopy(io, "import", target);
   try {
     pallomar::WriteListFile(target, list, io.fs);
   } catch (const pallomar::EInOutError& e) {
@@ -392,6 +407,7 @@ int Check(const Io& io, const std::vector<std::string>& args) {
     const std::string name = io.Name(file);
     // One file's failure, whatever it is, is that file's: the others are still checked.
     try {
+      ReportLeftoverCopy(io, "check", file);
       ListReader list(io.fs, true);
       const LoadStatus status = list.Open(file);
       if (status == LoadStatus::Failed) {
@@ -437,11 +453,25 @@ int Shortcuts(const Io& io, const std::vector<std::string>& args, const RunIo& r
   return ShortcutsCommand(runIo, request);
 }
 
+int Dispatch(const Io& io, const std::vector<std::string>& args);
+
 }  // namespace
 
 int RunPlwtool(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
                std::ostream& err, const Host& host, pallomar::FileSystem& fs) {
-  const Io io{in, out, err, host, fs};
+  std::set<std::string> copiesLeft;
+  const Io io{in, out, err, host, fs, copiesLeft};
+  const int status = Dispatch(io, args);
+  // Usage errors stay what they are; otherwise the copy is what a script must see.
+  return !copiesLeft.empty() && status != kExitUsage ? kExitCopyLeft : status;
+}
+
+namespace {
+
+int Dispatch(const Io& io, const std::vector<std::string>& args) {
+  std::ostream& out = io.out;
+  const Host& host = io.host;
+  pallomar::FileSystem& fs = io.fs;
   try {
     if (args.empty()) return io.Usage("missing command");
     const std::string& command = args[0];
@@ -475,5 +505,7 @@ int RunPlwtool(const std::vector<std::string>& args, std::istream& in, std::ostr
     return kExitFailed;
   }
 }
+
+}  // namespace
 
 }  // namespace plwtool
