@@ -171,6 +171,23 @@ TEST_F(HistoryTest, StartUpListIsWhereTakingBackStops) {
   ExpectRefused(true);
 }
 
+TEST_F(HistoryTest, ListThatFailsPartWayCanStillBeTakenBack) {
+  std::vector<Entry> many;
+  for (int i = 0; i < 50; ++i) many.push_back(E("c:\\tool" + std::to_string(i) + ".exe"));
+  WriteRaw("big.plw", ListBytes(many));
+  form.FormShow();
+  LoadEntries({E("c:\\old.exe")}, "old.plw");
+  const Seen loaded = Now();
+  files.readPiece = 300;
+  files.FailAt(FsCall::Read, 2, 5);
+  Open("big.plw");
+  files.ClearFaults();
+  ASSERT_EQ(platform.Count(CallKind::ErrorBox), 1u);
+  ASSERT_LT(form.Model().list.Count(), many.size());
+  form.UndoKeyPress();
+  EXPECT_EQ(Now(), loaded);
+}
+
 TEST_F(HistoryTest, CommandsThatChangeNothingLeaveNoStep) {
   form.FormShow();
   Type("c:\\a.exe");
