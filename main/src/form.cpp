@@ -172,30 +172,110 @@ void TForm1::ClearAll() {
   WritePanel();
 }
 
-void TForm1::LoadListFile(const std::string& path) {
+void TForm1::LoadListFile(const std::string& path, std::optional<FileRecord> file) {
   if (!FileExists(path, files_)) {
     platform_.AlertBeep();
     const ScreenPoint at = BoxAt(135, 120);
     platform_.ShowMessageBox(text::kMsgFileNotFound, MsgType::Error, kButtonOK, at.x, at.y);
     return;
   }
-  ClearAll();
-  ListFileReadResult result;
+  ReplacingList(
+      [&] {
+        ClearAll();
+        ListFileReadResult result;
+        try {
+          result = ReadListFile(path, model_.list, files_);
+        } catch (...) {
+          // What was read before the failure stays in the list, so the window must show it.
+          ResyncListAfterError(0);
+          throw;
+        }
+        if (model_.list.Count() != 0) view_.ListReset(model_.list.Count());
+        if (result == ListFileReadResult::HeaderNotAccepted) {
+          platform_.AlertBeep();
+          const ScreenPoint at = BoxAt(120, 120);
+          platform_.ShowMessageBox(text::kMsgCannotRead, MsgType::Error, kButtonOK, at.x, at.y);
+          return;
+        }
+        SetCurrentFile(path);
+      },
+      std::move(file));
+}
+
+// --- undo and redo ---
+
+FileRecord TForm1::CurrentFile() const {
+  return {view_.Caption(), OpenDialog2.InitialDir(), OpenDialog2.FileName, SaveDialog1.InitialDir(),
+          SaveDialog1.FileName};
+}
+
+void TForm1::ShowFile(const FileRecord& file) {
+  view_.SetCaption(file.caption);
+  OpenDialog2.SetInitialDir(file.listFolder);
+  OpenDialog2.FileName = file.listName;
+  SaveDialog1.SetInitialDir(file.saveFolder);
+  SaveDialog1.FileName = file.saveName;
+}
+
+void TForm1::ReplacingList(const std::function<void()>& replace, std::optional<FileRecord> before) {
+  ReadSelection();
+  ReadPanel();
+  const std::optional<std::size_t> selected = model_.selected;
+  PanelValues panel = model_.panel;
+  FileRecord file = before ? std::move(*before) : CurrentFile();
+  // Moved out, not copied: keeping a list of a million entries costs nothing.
+  EntryList list = std::move(model_.list);
+  auto record = [&] {
+    // New on a window that is already new changes nothing worth a step.
+    if (list.Count() == 0 && model_.list.Count() == 0 && panel == model_.panel &&
+        file == CurrentFile())
+      return;
+    history_.Record(Step::Replaced(std::move(list), selected, std::move(panel), std::move(file)));
+  };
   try {
-    result = ReadListFile(path, model_.list, files_);
+    replace();
   } catch (...) {
-    // What was read before the failure stays in the list, so the window must show it.
-    ResyncListAfterError(0);
+    record();
     throw;
   }
-  if (model_.list.Count() != 0) view_.ListReset(model_.list.Count());
-  if (result == ListFileReadResult::HeaderNotAccepted) {
+  record();
+}
+
+void TForm1::ChangeBack(bool undo) {
+  ReadSelection();
+  ReadPanel();
+  FileRecord file = CurrentFile();
+  const std::optional<Step::Shown> shown =
+      undo ? history_.Undo(model_, file) : history_.Redo(model_, file);
+  if (!shown) {
     platform_.AlertBeep();
-    const ScreenPoint at = BoxAt(120, 120);
-    platform_.ShowMessageBox(text::kMsgCannotRead, MsgType::Error, kButtonOK, at.x, at.y);
     return;
   }
-  SetCurrentFile(path);
+  const std::size_t count = model_.list.Count();
+  switch (shown->list) {
+    case Step::Shown::List::Unchanged:
+      break;
+    case Step::Shown::List::Rows:
+      view_.ListRowsChanged(shown->first, shown->last, count);
+      break;
+    case Step::Shown::List::Reset:
+      view_.ListReset(count);
+      break;
+  }
+  WriteSelection();
+  if (shown->panel)
+    WritePanel();
+  else if (shown->path)
+    view_.SetEditText(EditId::Edit1, model_.panel.path);
+  if (shown->file) ShowFile(file);
+}
+
+void TForm1::UndoKeyPress() {
+  Dispatch([&] { ChangeBack(true); });
+}
+
+void TForm1::RedoKeyPress() {
+  Dispatch([&] { ChangeBack(false); });
 }
 
 // --- window lifecycle and menus ---
@@ -219,6 +299,8 @@ void TForm1::FormShow() {
 
     OpenDialog1.Title = text::kOpenDialog1Title;
   });
+  // The window as start-up leaves it is where taking back stops.
+  history_.Clear();
 }
 
 void TForm1::FormClose() {
@@ -230,13 +312,14 @@ void TForm1::FormClose() {
 }
 
 void TForm1::New1Click() {
-  Dispatch([&] { ClearAll(); });
+  Dispatch([&] { ReplacingList([&] { ClearAll(); }, std::nullopt); });
 }
 
 void TForm1::Open1Click() {
   Dispatch([&] {
+    FileRecord before = CurrentFile();
     if (!OpenDialog2.Execute()) return;
-    LoadListFile(OpenDialog2.FileName);
+    LoadListFile(OpenDialog2.FileName, std::move(before));
   });
 }
 
@@ -312,7 +395,7 @@ void TForm1::WMDropFiles(platform::DropHandle drop) {
       if (FileExtension(path, *cp_) == ".plw")
         LoadListFile(path);
       else
-        view_.SetEditText(EditId::Edit1, path);
+        PutPath(path);
     } catch (...) {
       platform_.DropFinish(drop);
       throw;
@@ -323,17 +406,32 @@ void TForm1::WMDropFiles(platform::DropHandle drop) {
 
 // --- entry panel ---
 
+void TForm1::PutPath(const std::string& path) {
+  std::string before = view_.EditText(EditId::Edit1);
+  view_.SetEditText(EditId::Edit1, path);
+  if (before == path) return;
+  ReadSelection();
+  history_.Record(Step::PathPut(std::move(before), model_.selected));
+}
+
 void TForm1::Button1Click() {
   Dispatch([&] {
     if (!OpenDialog1.Execute()) return;
+    ReadPanel();
+    ReadSelection();
+    PanelValues before = model_.panel;
     model_.panel = PanelForFile(OpenDialog1.FileName, *cp_);
     WritePanel();
+    if (before != model_.panel)
+      history_.Record(Step::PanelFilled(std::move(before), model_.selected));
   });
 }
 
 void TForm1::ButtonaddClick() {
   Dispatch([&] {
     ReadPanel();
+    ReadSelection();
+    PanelValues typed = model_.panel;
     const std::size_t before = model_.list.Count();
     AddOutcome outcome;
     try {
@@ -353,6 +451,7 @@ void TForm1::ButtonaddClick() {
     const std::size_t count = model_.list.Count();
     view_.ListRowsChanged(before, count - 1, count);
     WritePanel();
+    history_.Record(Step::Added(before, std::move(typed), model_.selected));
   });
 }
 
@@ -366,6 +465,8 @@ void TForm1::ButtondelClick() {
     ReadPanel();
     const std::size_t row = *model_.selected;
     const std::size_t before = model_.list.Count();
+    PanelValues typed = model_.panel;
+    Entry entry = model_.list.EntryAt(row);
     SelectOutcome outcome;
     try {
       outcome = model_.TakeOut();
@@ -384,6 +485,7 @@ void TForm1::ButtondelClick() {
     WritePanel();
     view_.ListRowsChanged(row, before - 1, model_.list.Count());
     WriteSelection();
+    history_.Record(Step::TakenOut(row, std::move(entry), std::move(typed)));
   });
 }
 
@@ -392,12 +494,14 @@ void TForm1::ButtoneraseClick() {
     ReadSelection();
     const std::size_t before = model_.list.Count();
     const std::optional<std::size_t> row = model_.selected;
+    Entry entry = row ? model_.list.EntryAt(*row) : Entry{};
     if (model_.EraseSelected() == SelectOutcome::NothingSelected || !row) {
       platform_.AlertBeep();
       return;
     }
     view_.ListRowsChanged(*row, before - 1, model_.list.Count());
     WriteSelection();
+    history_.Record(Step::Erased(*row, std::move(entry)));
   });
 }
 
@@ -413,6 +517,7 @@ void TForm1::ButtonupClick() {
     if (outcome == MoveOutcome::Unchanged || !from || !model_.selected) return;
     view_.ListRowsChanged(*model_.selected, *from, model_.list.Count());
     WriteSelection();
+    history_.Record(Step::Moved(*from, *model_.selected));
   });
 }
 
@@ -428,6 +533,7 @@ void TForm1::ButtondownClick() {
     if (outcome == MoveOutcome::Unchanged || !from || !model_.selected) return;
     view_.ListRowsChanged(*from, *model_.selected, model_.list.Count());
     WriteSelection();
+    history_.Record(Step::Moved(*from, *model_.selected));
   });
 }
 

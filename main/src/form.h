@@ -5,12 +5,14 @@
 #include <cstddef>
 #include <exception>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "entrylist/file_system.h"
 #include "entrylist/model.h"
 #include "form_view.h"
+#include "history.h"
 #include "platform/platform.h"
 
 namespace pallomar {
@@ -47,9 +49,14 @@ class TForm1 {
   void ListBox1DblClick();
   void FormClose();
   void WMDropFiles(platform::DropHandle drop);
+  // Ctrl+Z, and Ctrl+Y or Ctrl+Shift+Z: take back the last change to the list, or make again
+  // the last one taken back. A beep when there is none.
+  void UndoKeyPress();
+  void RedoKeyPress();
 
   const ListModel& Model() const { return model_; }
   ListModel& Model() { return model_; }
+  const History& Changes() const { return history_; }
 
   platform::TOpenDialog OpenDialog1;
   platform::TOpenDialog OpenDialog2;
@@ -61,8 +68,19 @@ class TForm1 {
 
  private:
   void SetCurrentFile(const std::string& path);
-  void LoadListFile(const std::string& path);
+  // `file` is the file record to return to when it is not the present one (the open dialog
+  // has already noted its choice).
+  void LoadListFile(const std::string& path, std::optional<FileRecord> file = std::nullopt);
   void ClearAll();
+  // A dropped path that is no list goes into Edit1.
+  void PutPath(const std::string& path);
+  // Runs `replace`, which may change the whole list, and records the change (also when it
+  // fails part way) unless it left everything as it was.
+  void ReplacingList(const std::function<void()>& replace, std::optional<FileRecord> file);
+  FileRecord CurrentFile() const;
+  void ShowFile(const FileRecord& file);
+  // Takes back or makes again one step, or beeps.
+  void ChangeBack(bool undo);
 
   // The panel's controls and the list's selection into the model, and back.
   void ReadPanel();
@@ -81,6 +99,7 @@ class TForm1 {
   FileSystem& files_;
   const CodePage* cp_;
   ListModel model_;
+  History history_;
 };
 
 }  // namespace pallomar

@@ -207,6 +207,34 @@ void MainWindow::Run(Command command) {
   }
 }
 
+bool MainWindow::RouteUndoKey(const MSG& msg) {
+  if (msg.message != WM_KEYDOWN || hwnd_ == nullptr) return false;
+  if (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)) return false;
+  char cls[16] = {};
+  GetClassNameA(msg.hwnd, cls, sizeof cls);
+  const UndoKey key =
+      UndoKeyFor(static_cast<unsigned>(msg.wParam), GetKeyState(VK_CONTROL) < 0,
+                 GetKeyState(VK_SHIFT) < 0, GetKeyState(VK_MENU) < 0, lstrcmpiA(cls, "Edit") == 0);
+  switch (key) {
+    case UndoKey::None:
+      return false;
+    case UndoKey::Undo:
+      Run(&TForm1::UndoKeyPress);
+      return true;
+    case UndoKey::Redo:
+      Run(&TForm1::RedoKeyPress);
+      return true;
+  }
+  return false;
+}
+
+void MainWindow::Route(MSG& msg) {
+  if (RouteUndoKey(msg)) return;
+  if (hwnd_ != nullptr && IsWindow(hwnd_) && IsDialogMessageA(hwnd_, &msg)) return;
+  TranslateMessage(&msg);
+  DispatchMessageA(&msg);
+}
+
 void MainWindow::RunFormClose() {
   if (closed_) return;
   closed_ = true;

@@ -61,6 +61,12 @@ class MainWindow final : public FormView {
   ScreenPoint WindowTopLeft() const override;
   void CloseWindow() override;
 
+  // One message of the program's loop: the undo keys wherever the focus is in Form1, then
+  // Tab and the arrow keys between the controls, then the usual translation and dispatch.
+  void Route(MSG& msg);
+  // Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z pressed in Form1: true when `msg` was one and was handled.
+  bool RouteUndoKey(const MSG& msg);
+
   // For the window procedure.
   void Attach(HWND hwnd) { hwnd_ = hwnd; }
   void Detach() { hwnd_ = nullptr; }

@@ -9,17 +9,14 @@
 
 namespace {
 
-// The one message loop: Tab and the arrow keys move between Form1's controls. Returns the exit
-// code.
-int RunMessageLoop(HWND form) {
+// The one message loop, each message routed through Form1's keys. Returns the exit code.
+int RunMessageLoop(pallomar::win32::MainWindow& window) {
   MSG msg{};
   for (;;) {
     const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
     if (got == 0) return static_cast<int>(msg.wParam);
     if (got == -1) return 1;
-    if (form != nullptr && IsWindow(form) && IsDialogMessageA(form, &msg)) continue;
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    window.Route(msg);
   }
 }
 
@@ -32,7 +29,7 @@ int RunProgram(HINSTANCE instance, int showCommand) {
     if (!window.Create(instance)) return 1;
     platform.SetMainWindow(window.Handle());
     window.Show(showCommand);
-    return RunMessageLoop(window.Handle());
+    return RunMessageLoop(window);
   } catch (...) {
     // Only start-up can get here (the handlers catch their own errors): no window to report in.
     return 1;

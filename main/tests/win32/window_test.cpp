@@ -717,6 +717,86 @@ TEST_F(WindowTest, PlatformErrorInAHandlerEndsInTheErrorBoxAndTheWindowGoesOn) {
   EXPECT_EQ(ListCount(), 1);
 }
 
+// --- undo and redo keys ---
+
+// Presses Ctrl (and Shift) with `vk` on `target` and lets the program's own loop route it.
+void PressWithCtrl(MainWindow& window, HWND target, WPARAM vk, bool shift = false) {
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0x80;
+  keys[VK_SHIFT] = shift ? 0x80 : 0;
+  SetKeyboardState(keys);
+  PostMessageA(target, WM_KEYDOWN, vk, 1);
+  PostMessageA(target, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message != WM_QUIT) window.Route(msg);
+  }
+  keys[VK_CONTROL] = 0;
+  keys[VK_SHIFT] = 0;
+  SetKeyboardState(keys);
+}
+
+TEST_F(WindowTest, CtrlZThreeTimesBringsBackTheFirstListAndCtrlYEmptiesItAgain) {
+  TempFolder dir;
+  const std::string first = WriteList(dir.Path("first.plw"), kThree);
+  const std::string second = WriteList(dir.Path("second.plw"), {kThree[2]});
+  platform.commandLine = "pallomar.exe \"" + first + "\"";
+  ShowForm();
+  const std::string firstCaption = std::string(text::kAppCaptionPrefix) + first;
+  const std::vector<std::string> firstPaths = ListPaths();
+  Select(1);
+  Click(Ctl::Buttonerase);
+  SendMessageA(window->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({second})), 0);
+  Pump();
+  Menu("New1");
+  ASSERT_EQ(ListCount(), 0);
+  ASSERT_EQ(platform.Count(CallKind::Beep), 0u);
+
+  // The keys work wherever the focus is: the list, a button, the window itself.
+  for (HWND at : {List(), Wnd(Ctl::Buttonadd), window->Handle()}) PressWithCtrl(*window, at, 'Z');
+  EXPECT_EQ(ListPaths(), firstPaths);
+  EXPECT_EQ(ListCount(), 3);
+  EXPECT_EQ(TextOf(window->Handle()), firstCaption);
+  EXPECT_EQ(ListSel(), 1) << "the erased row is selected again, as it was before the erase";
+  EXPECT_EQ(platform.Count(CallKind::Beep), 0u);
+
+  // The load at start-up is no step: a fourth Ctrl+Z beeps and changes nothing.
+  PressWithCtrl(*window, List(), 'Z');
+  EXPECT_EQ(platform.Count(CallKind::Beep), 1u);
+  EXPECT_EQ(ListPaths(), firstPaths);
+
+  PressWithCtrl(*window, List(), 'Y');
+  EXPECT_EQ(ListCount(), 2);
+  PressWithCtrl(*window, Wnd(Ctl::Edit2), 'Z', true);  // Ctrl+Shift+Z, also in an edit
+  EXPECT_EQ(TextOf(window->Handle()), std::string(text::kAppCaptionPrefix) + second);
+  PressWithCtrl(*window, List(), 'Y');
+  EXPECT_EQ(ListCount(), 0);
+  EXPECT_EQ(TextOf(window->Handle()), text::kAppCaption);
+  PressWithCtrl(*window, List(), 'Y');
+  EXPECT_EQ(platform.Count(CallKind::Beep), 2u) << "nothing left to make again";
+  EXPECT_TRUE(platform.CallsOf(CallKind::MsgBox).empty());
+}
+
+TEST_F(WindowTest, CtrlZInsideEdit1UndoesOnlyItsTyping) {
+  ShowForm();
+  Type(Ctl::Edit1, "c:\\a.exe");
+  Click(Ctl::Buttonadd);
+  Type(Ctl::Edit1, "c:\\x");
+  SetFocus(Wnd(Ctl::Edit1));
+  SendMessageA(Wnd(Ctl::Edit1), EM_SETSEL, 4, 4);
+  for (char c : std::string("yz")) SendMessageA(Wnd(Ctl::Edit1), WM_CHAR, c, 1);
+  ASSERT_EQ(TextOf(Wnd(Ctl::Edit1)), "c:\\xyz");
+  PressWithCtrl(*window, Wnd(Ctl::Edit1), 'Z');
+  EXPECT_EQ(TextOf(Wnd(Ctl::Edit1)), "c:\\x") << "the edit's own undo";
+  EXPECT_EQ(ListCount(), 1) << "the add stays";
+  EXPECT_EQ(platform.Count(CallKind::Beep), 0u);
+  // Outside the edit the same key takes the add back, and the typed path returns.
+  PressWithCtrl(*window, List(), 'Z');
+  EXPECT_EQ(ListCount(), 0);
+  EXPECT_EQ(TextOf(Wnd(Ctl::Edit1)), "c:\\a.exe");
+}
+
 // --- the virtual list's painting ---
 
 TEST_F(WindowTest, ListPaintsTheModelsPathsWithSelectionColours) {
