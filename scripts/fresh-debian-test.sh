@@ -63,6 +63,9 @@ if [[ ! -f "$root_tarball" ]]; then
     tail -n 20 "$cache/debootstrap.log"
     exit 1
   }
+  # mktemp made the staging folder 0700; a Debian root is 0755, or no other user could
+  # reach a single file in it.
+  chmod 755 "$staging"
   tar -C "$staging" -cf "$root_tarball.part" .
   rm -rf --one-file-system "$staging"
   mv "$root_tarball.part" "$root_tarball"
@@ -92,6 +95,8 @@ pallomar_traps cleanup
 
 mkdir -p "$sysroot"
 tar -C "$sysroot" -xf "$root_tarball"
+# Roots cached before the staging folder was opened up are 0700 too.
+chmod 755 "$sysroot"
 cp /etc/resolv.conf "$sysroot/etc/resolv.conf"
 # Its own kernel views and a /dev of its own nodes: nothing of this machine's /dev can be
 # reached, or removed, through the root.

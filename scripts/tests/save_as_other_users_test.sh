@@ -25,6 +25,12 @@ fi
 
 work="$(mktemp -d)"
 chmod 755 "$work"
+# The throwaway users run the tools from here: the build may lie where only root can reach
+# (a clone in /root, mode 0700, on a fresh Debian).
+mkdir "$work/bin"
+cp "$plwtool" "$peek" "$work/bin/"
+plwtool="$work/bin/$(basename "$plwtool")"
+peek="$work/bin/$(basename "$peek")"
 users=()
 watcher=""
 cleanup() {
