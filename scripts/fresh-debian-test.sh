@@ -110,6 +110,11 @@ done
 mkdir -p "$sysroot/dev/pts" "$sysroot/dev/shm"
 mount -t devpts -o newinstance,ptmxmode=0666 devpts "$sysroot/dev/pts"
 ln -s pts/ptmx "$sysroot/dev/ptmx"
+# The links every Debian /dev has (bash's process substitution needs /dev/fd).
+ln -s /proc/self/fd "$sysroot/dev/fd"
+ln -s /proc/self/fd/0 "$sysroot/dev/stdin"
+ln -s /proc/self/fd/1 "$sysroot/dev/stdout"
+ln -s /proc/self/fd/2 "$sysroot/dev/stderr"
 mount -t tmpfs -o mode=1777 shm "$sysroot/dev/shm"
 # Packages downloaded before are offered to apt again (they are installed anew each time);
 # links, so that runs side by side keep apt locks of their own.
