@@ -46,7 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Exported and imported again: the same entries.
   std::ostringstream json;
   plwtool::Output out(json);
-  plwtool::WriteListJson(list, "102", out);
+  // Record by record, as the export writes it.
+  plwtool::WriteJsonHead("102", out);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    EntryList record;
+    record.Append(entries[i]);
+    plwtool::WriteJsonRecord(record, i == 0, out);
+  }
+  plwtool::WriteJsonTail(!entries.empty(), out);
   Check(out.Flush());
   std::istringstream again(json.str());
   Check(Entries(plwtool::ReadListJson(again)) == entries);

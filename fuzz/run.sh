@@ -24,6 +24,7 @@ case "$target" in
   json)
     sources=("$here/json_import_fuzz.cpp" "$here/texts_ascii.cpp" "${entrylist[@]}"
       "$root/tools/plwtool/src/json.cpp" "$root/tools/plwtool/src/list_form.cpp"
+      "$root/tools/plwtool/src/sjis_text.cpp" "$root/entrylist/src/codepage.cpp"
       "$root/tools/plwtool/src/host_posix.cpp")
     flags+=(-I"$root/tools/plwtool/src")
     seeds="$here/json_corpus"

@@ -48,6 +48,11 @@ extern const char kButtonOK[];
 // Window commands.
 extern const char kMsgFileNotFound[];  // "ファイルが見つかりません"
 extern const char kMsgCannotRead[];    // "指定されたファイルは読めません"
+// A list opened with the copy an interrupted save left beside it; the two paths follow, each
+// after its label.
+extern const char kMsgSaveCopyLeft[];
+extern const char kSaveCopyListLabel[];  // "リストファイル: "
+extern const char kSaveCopyCopyLabel[];  // "保存前のリスト: "
 extern const char kMsgOverwrite[];  // "既存のファイルを選択しました。\n\nファイルを更新しますか？"
 extern const char kMsgNeedExtension[];  // "実行ファイルの場合は\n\n「拡張子」が必要です"
 extern const char kStartMenuPrograms[];  // "\ｽﾀｰﾄ ﾒﾆｭｰ\ﾌﾟﾛｸﾞﾗﾑ"

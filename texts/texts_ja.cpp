@@ -42,6 +42,13 @@ const char kButtonOK[] = "OK";
 
 const char kMsgFileNotFound[] = "ファイルが見つかりません";
 const char kMsgCannotRead[] = "指定されたファイルは読めません";
+const char kMsgSaveCopyLeft[] =
+    "このリストファイルの前回の保存は、途中で終わっています。リストファイルは壊れているかもしれませ"
+    "ん。\n"
+    "保存前のリストは、下の「保存前のリスト」のファイルにそのまま残っています。\n"
+    "2 つを見比べて正しいほうをリストファイルとして残し、もう 1 つはご自分で削除してください。";
+const char kSaveCopyListLabel[] = "リストファイル: ";
+const char kSaveCopyCopyLabel[] = "保存前のリスト: ";
 const char kMsgOverwrite[] = "既存のファイルを選択しました。\n\nファイルを更新しますか？";
 const char kMsgNeedExtension[] = "実行ファイルの場合は\n\n「拡張子」が必要です";
 const char kStartMenuPrograms[] = "\\ｽﾀｰﾄ ﾒﾆｭｰ\\ﾌﾟﾛｸﾞﾗﾑ";

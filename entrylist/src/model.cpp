@@ -1,81 +1,12 @@
 #include "entrylist/model.h"
 
-#include <limits>
-
 #include "entrylist/errors.h"
 #include "entrylist/paths.h"
 #include "texts.h"
 
 namespace pallomar {
-namespace {
 
-constexpr std::string_view kFlagOff = "0";
-constexpr std::string_view kFlagOn = "1";
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// Hexadecimal digits to the end of `digits`, as a 32-bit two's-complement value.
-std::optional<std::int32_t> ParseHex(std::string_view digits) {
-  if (digits.empty()) return std::nullopt;
-  std::uint32_t value = 0;
-  int significant = 0;
-  for (char c : digits) {
-    const int d = HexDigit(c);
-    if (d < 0) return std::nullopt;
-    if (significant > 0 || d != 0) ++significant;
-    if (significant > 8) return std::nullopt;
-    value = (value << 4) | static_cast<std::uint32_t>(d);
-  }
-  return static_cast<std::int32_t>(value);
-}
-
-std::optional<std::int32_t> ParseDecimal(std::string_view digits, bool negative) {
-  if (digits.empty()) return std::nullopt;
-  // One past the magnitude of the lowest int32, so both bounds are checked on the way.
-  constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
-  std::int64_t magnitude = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return std::nullopt;
-    magnitude = magnitude * 10 + (c - '0');
-    if (magnitude > kLimit) return std::nullopt;
-  }
-  const std::int64_t value = negative ? -magnitude : magnitude;
-  if (value > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
-  return static_cast<std::int32_t>(value);
-}
-
-std::optional<std::int32_t> ParseInt(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  const std::string_view rest = text.substr(i);
-  if (rest.starts_with('$') || rest.starts_with('x') || rest.starts_with('X')) {
-    return ParseHex(rest.substr(1));
-  }
-  if (rest.starts_with("0x") || rest.starts_with("0X")) return ParseHex(rest.substr(2));
-  return ParseDecimal(rest, negative);
-}
-
-// The stored form of an optional text: an empty one becomes the marker.
-std::string OrMarker(const std::string& text) {
-  return text.empty() ? std::string(kDummyMarker) : text;
-}
-
-std::string_view UnlessMarker(std::string_view text) {
-  return text == kDummyMarker ? std::string_view() : text;
-}
-
-}  // namespace
-
+// Only the three exact values have words: the details box shows an out-of-range value unbounded.
 std::string_view WindowWord(std::int32_t state) {
   switch (state) {
     case 0:
@@ -92,13 +23,11 @@ std::string_view WindowWord(std::int32_t state) {
 std::string_view RunCheckWord(bool on) { return on ? text::kRunCheckOn : text::kRunCheckOff; }
 
 void PanelValues::SetWindowState(std::int64_t value) {
-  if (value < -1) value = -1;
-  if (value > 2) value = 2;
-  windowState = static_cast<int>(value);
+  windowState = WindowState::FromValue(value).Bounded();
 }
 
 std::int32_t StrToInt(std::string_view text) {
-  const std::optional<std::int32_t> value = ParseInt(text);
+  const std::optional<std::int32_t> value = TryStrToInt(text);
   if (!value) throw EConvertError(text);
   return *value;
 }
@@ -118,17 +47,17 @@ std::optional<std::size_t> ListModel::SelectedRow() const {
 Entry AddedEntry(const PanelValues& values, std::string_view extension) {
   Entry e;
   e.path = values.path;
-  e.params = IsProgramExtension(extension) ? OrMarker(values.params) : std::string(kDummyMarker);
-  e.folder = OrMarker(values.folder);
-  e.windowState = std::to_string(values.windowState);
-  e.runCheck = std::string(KeepsRunCheck(extension) && values.runCheck ? kFlagOn : kFlagOff);
+  e.params = StoredOptional(IsProgramExtension(extension) ? values.params : std::string());
+  e.folder = StoredOptional(values.folder);
+  e.windowState = WindowState::FromValue(values.windowState).StoredText();
+  e.runCheck = std::string(RunCheckFlag(KeepsRunCheck(extension) && values.runCheck));
   return e;
 }
 
 void FillFromRow(const EntryList& list, std::size_t row, PanelValues& values) {
   values.path.assign(list.Get(row, kPath));
-  values.params.assign(UnlessMarker(list.Get(row, kParams)));
-  values.folder.assign(UnlessMarker(list.Get(row, kFolder)));
+  values.params.assign(OptionalValue(list.Get(row, kParams)));
+  values.folder.assign(OptionalValue(list.Get(row, kFolder)));
   values.SetWindowState(StrToInt(list.Get(row, kWindowState)));
   values.runCheck = RunCheckOn(list.Get(row, kRunCheck));
 }
@@ -194,8 +123,8 @@ std::optional<std::string> ListModel::DetailsText() const {
 
   std::string out;
   out.append(text::kDetailsPath).append(list.Get(i, kPath));
-  out.append("\n\n").append(text::kDetailsParams).append(UnlessMarker(list.Get(i, kParams)));
-  out.append("\n\n").append(text::kDetailsFolder).append(UnlessMarker(list.Get(i, kFolder)));
+  out.append("\n\n").append(text::kDetailsParams).append(OptionalValue(list.Get(i, kParams)));
+  out.append("\n\n").append(text::kDetailsFolder).append(OptionalValue(list.Get(i, kFolder)));
   out.append("\n\n").append(text::kDetailsWindow).append(word);
   out.append("\n\n").append(text::kDetailsRunCheck);
   out.append(RunCheckWord(RunCheckOn(list.Get(i, kRunCheck))));

@@ -179,6 +179,17 @@ void TForm1::LoadListFile(const std::string& path, std::optional<FileRecord> fil
     platform_.ShowMessageBox(text::kMsgFileNotFound, MsgType::Error, kButtonOK, at.x, at.y);
     return;
   }
+  // Told before the read: a torn list may fail to load, and the copy is what the user needs.
+  // Only the user removes it.
+  const std::string copy = LeftoverSaveCopy(path, files_);
+  if (!copy.empty()) {
+    platform_.AlertBeep();
+    const ScreenPoint at = BoxAt(120, 120);
+    platform_.ShowMessageBox(text::kMsgSaveCopyLeft + std::string("\n\n") +
+                                 text::kSaveCopyListLabel + path + "\n" + text::kSaveCopyCopyLabel +
+                                 copy,
+                             MsgType::Warning, kButtonOK, at.x, at.y);
+  }
   ReplacingList(
       [&] {
         ClearAll();

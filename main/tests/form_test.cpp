@@ -221,6 +221,35 @@ TEST_F(FormFileTest, LoadedFileSetsCaptionAndListDialogsFolderAndName) {
   }
 }
 
+// A save cut short leaves the earlier list beside the list: opening the list must say so,
+// naming both files, still open the list, and never remove the copy.
+TEST_F(FormFileTest, ACopyLeftByACutSaveIsNamedInAWarningAndKept) {
+  const std::string list = ListBytes({E("c:\\a.exe")});
+  const std::string earlier = ListBytes({E("c:\\a.exe"), E("c:\\b.exe")});
+  for (const bool withCopy : {true, false}) {
+    SCOPED_TRACE(withCopy ? "with a copy" : "without");
+    WriteRaw("list.plw", list);
+    if (withCopy) WriteRaw("list.plw.before-save", earlier);
+    Forget();
+    Open("list.plw");
+    EXPECT_EQ(form.Model().list.Count(), 1u);
+    EXPECT_EQ(view.caption, kWith + "list.plw");
+    if (!withCopy) {
+      EXPECT_EQ(platform.Count(CallKind::MsgBox), 0u);
+      continue;
+    }
+    ASSERT_EQ(platform.Count(CallKind::MsgBox), 1u);
+    std::string text;
+    for (const Call& c : platform.calls) {
+      if (c.kind == CallKind::MsgBox) text = c.text;
+    }
+    EXPECT_NE(text.find("list.plw\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(" list.plw.before-save"), std::string::npos) << text;
+    EXPECT_EQ(ReadRaw("list.plw.before-save"), earlier);
+    files.Remove("list.plw.before-save");
+  }
+}
+
 TEST_F(FormFileTest, OpenRunsTheListDialogAndCancelChangesNothing) {
   LoadEntries({E("c:\\a.exe")}, "one.plw");
   Forget();

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "entrylist/codepage.h"
+#include "entrylist/entry_fields.h"
 #include "entrylist/entry_list.h"
 
 namespace pallomar {
@@ -25,22 +26,9 @@ struct PanelValues {
   bool operator==(const PanelValues&) const = default;
 };
 
-// The window-state text as an integer: optional leading spaces, sign, decimal digits within
-// 32 bits, or hexadecimal after "$", "x", "X", "0x", "0X". Raises EConvertError.
+// TryStrToInt's conversion (entry_fields.h), raising EConvertError where it has no answer: for
+// the editor, which must raise the error.
 std::int32_t StrToInt(std::string_view text);
-
-// A parameters or working-folder text that says "none": the marker, or empty.
-inline bool IsNoneText(std::string_view text) { return text.empty() || text == kDummyMarker; }
-
-// Files started as programs, by their FileExtension: only these keep parameters.
-inline bool IsProgramExtension(std::string_view extension) {
-  return extension == ".exe" || extension == ".com";
-}
-// Only a .exe keeps the running check.
-inline bool KeepsRunCheck(std::string_view extension) { return extension == ".exe"; }
-
-// A running-check flag is off only when it is exactly "0".
-inline bool RunCheckOn(std::string_view flag) { return flag != "0"; }
 
 // The editor's words (Shift-JIS) for a window state (empty for -1, no choice) and for the
 // running check, as its details show them.

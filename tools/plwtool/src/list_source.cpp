@@ -46,6 +46,7 @@ auto ListReader::Guarded(F&& f) -> decltype(f()) {
 
 LoadStatus ListReader::Open(const std::string& path) {
   Close();
+  sawFirst_ = false;
   if (const int e = fs_.OpenRead(path, h_)) {
     error_ = fs_.IsFolder(path) ? kNotRegular : Utf8Message(pallomar::EInOutError(e));
     return LoadStatus::Failed;
@@ -76,7 +77,22 @@ bool ListReader::Next() {
     notes_.items.clear();
     return false;
   }
-  return Guarded([&] { return stream_->Next(); });
+  const bool more = Guarded([&] { return stream_->Next(); });
+  if (more && !sawFirst_) {
+    sawFirst_ = true;
+    firstOffset_ = stream_->RecordOffset();
+  }
+  return more;
+}
+
+void ListReader::Rewind() {
+  if (sawFirst_) Guarded([&] { stream_->SeekRecord(firstOffset_, 0); });
+}
+
+std::uint64_t ListReader::Size() {
+  std::uint64_t size = 0;
+  if (const int e = fs_.Size(h_, size)) Fail(Utf8Message(pallomar::EInOutError(e)));
+  return size;
 }
 
 void ListReader::ReadAgain(std::uint64_t offset, std::size_t entry) {

@@ -40,8 +40,15 @@ class ListReader {
   const pallomar::EntryList& Record() const { return stream_->Record(); }
   std::size_t Entry() const { return stream_->Entry(); }
   std::uint64_t Offset() const { return stream_->RecordOffset(); }
-  // Reads again record `entry`, which began at `offset`. Raises ReadFailure.
+  // Reads again record `entry`, which began at `offset`, from the same open file. Raises
+  // ReadFailure.
   void ReadAgain(std::uint64_t offset, std::size_t entry);
+  // Goes back to before the first record, for another pass over the same open file (never
+  // reopened by name, which a save may have pointed at another file meanwhile). Raises
+  // ReadFailure.
+  void Rewind();
+  // The open file's size now. Raises ReadFailure.
+  std::uint64_t Size();
 
   // The notes of the last step (with notes asked for).
   const pallomar::ListNotes& Notes() const { return notes_; }
@@ -64,6 +71,8 @@ class ListReader {
   std::string error_;
   std::string version_;
   bool droppedPhantom_ = false;
+  bool sawFirst_ = false;
+  std::uint64_t firstOffset_ = 0;
 };
 
 }  // namespace plwtool

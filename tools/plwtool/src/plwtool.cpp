@@ -223,15 +223,23 @@ int Show(const Io& io, const std::vector<std::string>& args) {
   };
   measure(headings);
   Output out(io.out, io.host.toTerminal);
+  // Both passes read the one open file, whose shared lock keeps an in-place save out until
+  // the last byte; a writer that ignores the lock is caught by the size and the count.
+  ListReader list(io.fs, false);
+  if (!Open(io, "show", file, list)) return kExitFailed;
   try {
-    {
-      ListReader list(io.fs, false);
-      if (!Open(io, "show", file, list)) return kExitFailed;
-      while (list.Next()) measure(Cells(list.Record(), list.Entry() + 1));
-    }
+    const std::uint64_t size = list.Size();
+    std::size_t records = 0;
+    for (; list.Next(); ++records) measure(Cells(list.Record(), list.Entry() + 1));
+    const auto changed = [&] {
+      throw ReadFailure("the list changed while it was read; nothing more is shown");
+    };
+    if (list.Size() != size) changed();
+    list.Rewind();
     // A column as wide as a huge field is padded in pieces too.
-    const auto pad = [&](std::size_t left) {
-      while (left > 0) {
+    const auto pad = [&](std::size_t column, std::size_t width) {
+      if (width > widths[column]) changed();
+      for (std::size_t left = widths[column] - width; left > 0;) {
         const std::size_t n = std::min<std::size_t>(left, 64 * 1024);
         out.Text().append(n, ' ');
         out.LineDone();
@@ -243,20 +251,22 @@ int Show(const Io& io, const std::vector<std::string>& args) {
         if (k > 0) out.Text() += "  ";
         // Numbers line up on the right, texts on the left; the last column needs no padding.
         if (k == 0 && numbered) {
-          pad(widths[k] - Width(row[k]));
+          pad(k, Width(row[k]));
           WriteCell(row[k], out);
         } else {
           const std::size_t width = WriteCell(row[k], out);
-          if (k + 1 < kColumns) pad(widths[k] - width);
+          if (k + 1 < kColumns) pad(k, width);
         }
       }
       out.Text() += '\n';
       out.LineDone();
     };
-    ListReader list(io.fs, false);
-    if (!Open(io, "show", file, list)) return kExitFailed;
     write(headings, false);
-    while (list.Next()) write(Cells(list.Record(), list.Entry() + 1), true);
+    std::size_t written = 0;
+    for (; written < records && list.Next(); ++written) {
+      write(Cells(list.Record(), list.Entry() + 1), true);
+    }
+    if (written != records || list.Next() || list.Size() != size) changed();
   } catch (const ReadFailure& e) {
     (void)out.Flush();
     io.Error("show: " + io.Name(file) + ": " + e.what());
