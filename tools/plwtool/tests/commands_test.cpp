@@ -1,6 +1,9 @@
 // The commands as a user runs them: what they print, what they write, and their status.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <utility>
+
 #include "memory_file_system.h"
 #include "tool_test_util.h"
 
@@ -86,6 +89,88 @@ TEST(Show, AListWithNoRecordsShowsOnlyTheHeadings) {
   EXPECT_EQ(r.status, kExitOk);
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
 }
+
+// A memory file system where the list changes once, as the first pass over it reaches its end.
+class ChangingFileSystem : public pallomar::testing::MemoryFileSystem {
+ public:
+  std::function<void(MemoryFileSystem&)> change;
+  int Read(pallomar::FileHandle h, char* buf, std::size_t n, std::size_t& got) override {
+    const int e = MemoryFileSystem::Read(h, buf, n, got);
+    if (e == 0 && got == 0 && change) std::exchange(change, nullptr)(*this);
+    return e;
+  }
+};
+
+struct ChangeCase {
+  const char* name;
+  std::string before;
+  std::function<void(pallomar::testing::MemoryFileSystem&, const std::string&)> change;
+  bool refused;  // else the list as it was opened is shown whole
+};
+
+class ShowChanged : public ::testing::TestWithParam<ChangeCase> {};
+
+TEST_P(ShowChanged, NeverPadsBelowZeroNorShowsAMixOfTwoLists) {
+  const std::string file = "/mem/l.plw";
+  MemoryFolder plain;
+  const auto whole = plain.Run({"show", plain.Write("l.plw", GetParam().before)});
+  ASSERT_EQ(whole.status, kExitOk) << whole.err;
+
+  ChangingFileSystem fs;
+  fs.Put(file, GetParam().before);
+  fs.change = [&](pallomar::testing::MemoryFileSystem& m) { GetParam().change(m, file); };
+  const auto r = RunTool({"show", file}, FakeHost(), "", fs);
+  EXPECT_EQ(fs.change, nullptr) << "the list was never changed";
+  EXPECT_EQ(fs.Calls(pallomar::testing::FsCall::OpenRead), 1);
+  if (GetParam().refused) {
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_EQ(r.err, "plwtool: show: " + file +
+                         ": the list changed while it was read; nothing more is shown\n");
+    EXPECT_LE(r.out.size(), whole.out.size()) << r.out;
+  } else {
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(r.out, whole.out);
+  }
+}
+
+const std::string kOneLongPath = "102\r\n" + Record(std::string(17, 'p'), "", "", "0", "True");
+const std::string kLongParams = "102\r\n" + Record("a", std::string(30, 'p'), "", "0", "True");
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ShowChanged,
+    ::testing::Values(ChangeCase{"AnEntryAddedInPlace", TwoEntryList(),
+                                 [](auto& fs, const std::string& f) {
+                                   fs.Put(f, TwoEntryList() + Record("x", "", "", "0", "True"));
+                                 },
+                                 true},
+                      ChangeCase{"AnEntryRemovedInPlace", TwoEntryList(),
+                                 [](auto& fs, const std::string& f) {
+                                   fs.Put(f, "102\r\n" + Record("x", "", "", "0", "True"));
+                                 },
+                                 true},
+                      // The same size each time: only what the second pass reads tells.
+                      ChangeCase{"MoreEntriesInTheSameSize", kOneLongPath,
+                                 [](auto& fs, const std::string& f) {
+                                   fs.Put(f, "102\r\n" + Record("a", "", "", "0", "True") +
+                                                 Record("b", "", "", "0", "True"));
+                                 },
+                                 true},
+                      ChangeCase{"AFieldWiderThanMeasuredInTheSameSize", kLongParams,
+                                 [](auto& fs, const std::string& f) {
+                                   fs.Put(f, "102\r\n" + Record(std::string(30, 'a'), "p", "", "0",
+                                                                "True"));
+                                 },
+                                 true},
+                      ChangeCase{"AnotherListSavedUnderItsName", TwoEntryList(),
+                                 [](auto& fs, const std::string& f) {
+                                   fs.Put("/mem/new.plw",
+                                          "102\r\n" + Record("x", "", "", "0", "True"));
+                                   pallomar::TargetState was;
+                                   ASSERT_EQ(fs.ProbeTarget(f, was), 0);
+                                   ASSERT_EQ(fs.Replace("/mem/new.plw", f, was), 0);
+                                 },
+                                 false}),
+    [](const auto& tc) { return std::string(tc.param.name); });
 
 struct UsageCase {
   const char* name;
