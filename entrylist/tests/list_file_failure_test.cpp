@@ -242,7 +242,9 @@ TEST(SafeSave, InPlaceWithoutACopyIsRefusedAndTheListUntouched) {
       EXPECT_EQ(fs.Get("/mem/d/list.plw"), kEarlier) << where;
       EXPECT_EQ(fs.Calls(FsCall::Reserve), 0) << where << ": the list was touched";
       EXPECT_EQ(LeftoverSaveCopy("/mem/d/list.plw", fs).empty(), !c.copyThere) << where;
-      if (c.copyThere) EXPECT_EQ(fs.Get("d/list.plw.before-save"), "older") << where;
+      if (c.copyThere) {
+        EXPECT_EQ(fs.Get("d/list.plw.before-save"), "older") << where;
+      }
       EXPECT_EQ(fs.OpenHandles(), 0u) << where;
     }
   }
