@@ -483,18 +483,8 @@ std::string QuotedUtf8(std::string_view utf8, std::size_t chars) {
   return out;
 }
 
-const char* StateWord(std::int32_t v) {
-  switch (v) {
-    case 0:
-      return "normal";
-    case 1:
-      return "maximised";
-    case 2:
-      return "minimised";
-    default:
-      return "no choice";
-  }
-}
+// The words are literals, so the view's data ends in a NUL.
+const char* StateWord(std::int32_t v) { return pallomar::WindowStatePlainWord(v).data(); }
 
 void WriteJsonHead(std::string_view version, Output& out) {
   out.Text() += "{\n  \"format\": ";
