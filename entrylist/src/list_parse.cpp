@@ -509,6 +509,7 @@ std::size_t ListRecordStream::Entry() const { return state_->entry - 1; }
 std::uint64_t ListRecordStream::RecordOffset() const { return state_->recordAt; }
 bool ListRecordStream::NothingAfterVersion() const { return state_->empty; }
 const std::string& ListRecordStream::FirstLine() const { return state_->firstLine; }
+std::uint64_t ListRecordStream::ReadPosition() const { return state_->base + state_->used; }
 
 void ListRecordStream::SeekRecord(std::uint64_t offset, std::size_t entry) {
   State& s = *state_;

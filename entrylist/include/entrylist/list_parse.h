@@ -102,6 +102,9 @@ class ListRecordStream {
   std::uint64_t RecordOffset() const;
   // Goes back to a record read before, by its offset and index.
   void SeekRecord(std::uint64_t offset, std::size_t entry);
+  // Where in the file the next read continues: after what is buffered. Another stream on the
+  // same open file must leave the file there for this one to carry on.
+  std::uint64_t ReadPosition() const;
 
  private:
   struct State;

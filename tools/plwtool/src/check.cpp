@@ -3,14 +3,17 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "entrylist/codepage.h"
+#include "entrylist/entry_fields.h"
 #include "entrylist/errors.h"
 #include "entrylist/model.h"
 #include "entrylist/paths.h"
+#include "keyed_hash.h"
 #include "list_form.h"
 
 namespace plwtool {
@@ -107,10 +110,15 @@ void ReportEntryNote(Collector& c, const pallomar::ListNote& note) {
 
 // Windows paths ignore case, so the same program differs only in A-Z. Only a hash of each
 // distinct key is kept, with where its entry lies in the file; an equal hash is confirmed
-// against the earlier entry read again (the last few such keys are kept to spare re-reading).
+// against the earlier entry read again from the same open file (the last few such keys are
+// kept to spare re-reading). The hash is keyed afresh each run, so a crafted list cannot make
+// its keys share slots.
 class Duplicates {
  public:
-  Duplicates(pallomar::FileSystem& fs, const std::string& path) : fs_(fs), path_(path) {}
+  explicit Duplicates(ListReader& file) : file_(file) {
+    std::random_device seed;
+    for (std::uint64_t& k : key_) k = (std::uint64_t{seed()} << 32) ^ seed();
+  }
 
   // Hashes `record`'s key and fetches the slot it starts at; Earlier() then finds it in the
   // cache. Between the two, the caller's other checks hide the fetch from memory.
@@ -148,7 +156,7 @@ class Duplicates {
   // The lowered path in pieces of whole characters, then a line end and the parameters.
   template <typename F>
   void KeyPieces(const pallomar::EntryList& record, F&& f) {
-    const pallomar::CodePage& cp = pallomar::ActiveCodePage();
+    const pallomar::CodePage& cp = pallomar::ListCodePage();
     const std::string_view path = record.Get(0, pallomar::kPath);
     for (std::size_t from = 0; from < path.size();) {
       std::size_t to = from;
@@ -162,33 +170,10 @@ class Duplicates {
     f(record.Get(0, pallomar::kParams));
   }
 
-  // Eight bytes a step, each word mixed by a multiply; where the pieces break does not matter.
   std::uint64_t Hash(const pallomar::EntryList& record) {
-    constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
-    std::uint64_t h = 0, word = 0, length = 0;
-    unsigned filled = 0;
-    const auto mix = [&] {
-      h = (h ^ word) * kMul;
-      h ^= h >> 29;
-      word = 0;
-      filled = 0;
-    };
-    KeyPieces(record, [&](std::string_view p) {
-      length += p.size();
-      for (std::size_t i = 0; i < p.size();) {
-        if (filled == 0 && p.size() - i >= 8) {
-          std::memcpy(&word, p.data() + i, 8);
-          i += 8;
-          mix();
-          continue;
-        }
-        word |= std::uint64_t{static_cast<unsigned char>(p[i++])} << (8 * filled);
-        if (++filled == 8) mix();
-      }
-    });
-    word ^= length << 8;  // "a" and "a\0" differ
-    mix();
-    return h;
+    TableHasher h(key_[0], key_[1]);
+    KeyPieces(record, [&](std::string_view p) { h.Add(p); });
+    return h.Finish();
   }
 
   std::string Key(const pallomar::EntryList& record) {
@@ -199,12 +184,7 @@ class Duplicates {
 
   bool SameKey(const pallomar::EntryList& record, const Slot& s) {
     if (const auto it = kept_.find(s.entry); it != kept_.end()) return it->second == Key(record);
-    if (!again_) {
-      again_ = std::make_unique<ListReader>(fs_, false);
-      if (again_->Open(path_) != LoadStatus::Loaded) throw ReadFailure(again_->Error());
-    }
-    again_->ReadAgain(s.offset, s.entry - 1);
-    std::string earlier = Key(again_->Record());
+    std::string earlier = Key(file_.ReadAside(s.offset, s.entry - 1));
     const bool same = earlier == Key(record);
     if (earlier.size() <= 1024) {
       if (keptBytes_ + earlier.size() > kKeptBytes) {
@@ -229,11 +209,10 @@ class Duplicates {
     }
   }
 
-  pallomar::FileSystem& fs_;
-  const std::string& path_;
+  ListReader& file_;
+  std::uint64_t key_[2];
   std::vector<Slot> slots_;
   std::size_t used_ = 0;
-  std::unique_ptr<ListReader> again_;
   std::unordered_map<std::size_t, std::string> kept_;
   std::size_t keptBytes_ = 0;
   std::string piece_;
@@ -254,8 +233,8 @@ std::string FindingText(const Finding& f) {
   return s;
 }
 
-std::size_t ReportFindings(ListReader& file, LoadStatus status, const std::string& path,
-                           const Host& host, pallomar::FileSystem& fs,
+std::size_t ReportFindings(ListReader& file, LoadStatus status, const Host& host,
+                           pallomar::FileSystem& fs,
                            const std::function<void(const Finding&)>& report) {
   using K = pallomar::ListNoteKind;
   Collector c(report);
@@ -307,7 +286,7 @@ std::size_t ReportFindings(ListReader& file, LoadStatus status, const std::strin
     return c.count;
   }
 
-  Duplicates duplicates(fs, path);
+  Duplicates duplicates(file);
   while (file.Next()) {
     fileNotes();
     const pallomar::EntryList& list = file.Record();

@@ -29,8 +29,8 @@ struct Finding {
 // The findings for one list opened with notes (status Loaded or NotAList), one at a time in
 // the order of the file, so that a long report is never held whole; `fs` is where the list's
 // paths are looked for. Returns how many. Raises ReadFailure.
-std::size_t ReportFindings(ListReader& file, LoadStatus status, const std::string& path,
-                           const Host& host, pallomar::FileSystem& fs,
+std::size_t ReportFindings(ListReader& file, LoadStatus status, const Host& host,
+                           pallomar::FileSystem& fs,
                            const std::function<void(const Finding&)>& report);
 
 // One report line, without the file name and the line end.

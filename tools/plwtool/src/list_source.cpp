@@ -24,6 +24,7 @@ ListReader::ListReader(pallomar::FileSystem& fs, bool withNotes) : fs_(fs), with
 ListReader::~ListReader() { Close(); }
 
 void ListReader::Close() {
+  aside_.reset();
   stream_.reset();
   if (open_) (void)fs_.Close(h_);
   open_ = false;
@@ -95,11 +96,17 @@ std::uint64_t ListReader::Size() {
   return size;
 }
 
-void ListReader::ReadAgain(std::uint64_t offset, std::size_t entry) {
-  Guarded([&] {
-    stream_->SeekRecord(offset, entry);
-    if (!stream_->Next()) throw ReadFailure("the file changed while it was read");
+const pallomar::EntryList& ListReader::ReadAside(std::uint64_t offset, std::size_t entry) {
+  if (!aside_) aside_ = std::make_unique<pallomar::ListRecordStream>(fs_, h_);
+  // The two streams share the file's position: the main one carries on where it left it.
+  const std::uint64_t resume = stream_->ReadPosition();
+  const bool read = Guarded([&] {
+    aside_->SeekRecord(offset, entry);
+    return aside_->Next();
   });
+  if (const int e = fs_.Seek(h_, resume)) Fail(Utf8Message(pallomar::EInOutError(e)));
+  if (!read) Fail("the file changed while it was read");
+  return aside_->Record();
 }
 
 }  // namespace plwtool

@@ -40,9 +40,9 @@ class ListReader {
   const pallomar::EntryList& Record() const { return stream_->Record(); }
   std::size_t Entry() const { return stream_->Entry(); }
   std::uint64_t Offset() const { return stream_->RecordOffset(); }
-  // Reads again record `entry`, which began at `offset`, from the same open file. Raises
-  // ReadFailure.
-  void ReadAgain(std::uint64_t offset, std::size_t entry);
+  // Record `entry`, which began at `offset`, read again from the same open file without
+  // disturbing Next() or Record(); valid until the next such read. Raises ReadFailure.
+  const pallomar::EntryList& ReadAside(std::uint64_t offset, std::size_t entry);
   // Goes back to before the first record, for another pass over the same open file (never
   // reopened by name, which a save may have pointed at another file meanwhile). Raises
   // ReadFailure.
@@ -67,6 +67,7 @@ class ListReader {
   bool open_ = false;
   pallomar::FileHandle h_{};
   std::unique_ptr<pallomar::ListRecordStream> stream_;
+  std::unique_ptr<pallomar::ListRecordStream> aside_;
   pallomar::ListNotes notes_;
   std::string error_;
   std::string version_;

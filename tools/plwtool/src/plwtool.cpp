@@ -426,11 +426,10 @@ int Check(const Io& io, const std::vector<std::string>& args) {
         continue;
       }
       anyLoaded = anyLoaded || status == LoadStatus::Loaded;
-      const std::size_t found =
-          ReportFindings(list, status, file, io.host, io.fs, [&](const Finding& f) {
-            out.Text() += name + ": " + FindingText(f) + "\n";
-            out.LineDone();
-          });
+      const std::size_t found = ReportFindings(list, status, io.host, io.fs, [&](const Finding& f) {
+        out.Text() += name + ": " + FindingText(f) + "\n";
+        out.LineDone();
+      });
       if (found == 0) out.Text() += name + ": no findings\n";
       findings = findings || found != 0;
     } catch (const std::exception& e) {

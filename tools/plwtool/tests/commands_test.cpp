@@ -559,6 +559,35 @@ TEST(Check, LooksForPathsWhereTheHostCanSeeThem) {
             "l.plw: entry 2: file to run: \"c:\\gone.exe\" does not exist\n");
 }
 
+// A save that swaps another list in under the name just after check opened it.
+class SwappedOnceOpened : public pallomar::testing::MemoryFileSystem {
+ public:
+  int OpenRead(const std::string& path, pallomar::FileHandle& h) override {
+    const int e = MemoryFileSystem::OpenRead(path, h);
+    if (!swapped_) {
+      swapped_ = true;
+      Put("new.plw", "102\r\n" + Record("c:\\b.exe", "-v", "", "0", "True") +
+                         Record("c:\\c.exe", "-v", "", "0", "True"));
+      EXPECT_EQ(Replace("new.plw", path, pallomar::TargetState{}), 0);
+    }
+    return e;
+  }
+
+ private:
+  bool swapped_ = false;
+};
+
+TEST(Check, LooksBackInTheListItOpenedNotTheOneSavedUnderItsNameSince) {
+  SwappedOnceOpened fs;
+  fs.Put("l.plw", "102\r\n" + kGood + Record("C:\\A.EXE", "-v", "", "0", "True"));
+  const auto r = RunTool({"check", "l.plw"}, FakeHost(), "", fs);
+  EXPECT_TRUE(r.out.starts_with(
+      "l.plw: entry 2: file to run: same file to run and parameters as entry 1\nnote: "))
+      << r.out;
+  EXPECT_EQ(r.status, kExitFailed);
+  EXPECT_EQ(fs.OpenHandles(), 0u);
+}
+
 TEST(Check, AnUnreadableFileGivesStatusTwoAndTheOthersAreStillChecked) {
   MemoryFolder dir;
   const auto good = dir.Write("good.plw", "102\r\n" + kGood);
