@@ -4,7 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iostream>
 #include <string>
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "host.h"
 #include "memory_file_system.h"
@@ -214,6 +222,88 @@ TEST(RealStreams, UnreadableStandardInputSaysSoNotThatTheTextEnded) {
     EXPECT_NE(err.find("(standard input): could not be read"), std::string::npos) << err;
     EXPECT_EQ(err.find("end of the text"), std::string::npos) << err;
   }
+}
+
+// A JSON list of `n` entries whose texts are `width` bytes long, so that two such lists with
+// other widths cannot line up if one is read half over the other.
+std::string JsonList(int n, int width) {
+  std::string json = "{\"format\": \"pallomar-list\", \"version\": \"102\", \"entries\": [";
+  for (int i = 0; i < n; ++i) {
+    std::string path = "c:\\\\w" + std::to_string(width) + "\\\\" + std::to_string(i);
+    path.resize(static_cast<std::size_t>(width), 'x');
+    json += std::string(i == 0 ? "" : ",") + "{\"path\": \"" + path + ".exe\", \"params\": \"-" +
+            std::to_string(i) + "\", \"folder\": null, \"windowState\": \"" +
+            std::to_string(i % 3) + "\", \"runCheck\": true}";
+  }
+  return json + "]}";
+}
+
+// Saves rewrite a hard-linked list in place, 200 times, while the other name is read over and
+// over by a second process: each reading that reports success must be one whole list.
+TEST(ReadersDuringSaves, NeverReportSuccessOnAMixedList) {
+  const TempFolder dir;
+  const std::string tool = std::string("'") + PLWTOOL_PROGRAM + "'";
+  std::string lists[2];
+  std::string json[2];
+  for (int k = 0; k < 2; ++k) {
+    json[k] = dir.Path("l" + std::to_string(k) + ".json");
+    { std::ofstream(json[k], std::ios::binary) << JsonList(4000 - 1500 * k, 40 + 23 * k); }
+    const std::string one = dir.Path("one" + std::to_string(k) + ".plw");
+    ASSERT_EQ(std::system((tool + " import '" + json[k] + "' '" + one + "'").c_str()), 0);
+    lists[k] = FileBytes(one);
+  }
+  const std::string a = dir.Path("a.plw"), b = dir.Path("b.plw");
+  { std::ofstream(a, std::ios::binary) << lists[0]; }
+  ASSERT_EQ(::link(a.c_str(), b.c_str()), 0);
+  std::string whole[2][2];  // [command][list]: what export and show give for each whole list
+  const char* commands[] = {"export", "show"};
+  for (int c = 0; c < 2; ++c) {
+    for (int k = 0; k < 2; ++k) {
+      const std::string out = dir.Path("expected");
+      const std::string one = dir.Path("one" + std::to_string(k) + ".plw");
+      ASSERT_EQ(std::system((tool + " " + commands[c] + " '" + one + "' >'" + out + "'").c_str()),
+                0);
+      whole[c][k] = FileBytes(out);
+    }
+  }
+
+  const std::string done = dir.Path("done");
+  const std::string writer = "i=0; while [ $i -lt 100 ]; do " + tool + " import '" + json[1] +
+                             "' '" + b + "' && " + tool + " import '" + json[0] + "' '" + b +
+                             "' || exit 1; i=$((i+1)); done; echo saved >'" + done + "'";
+  const std::string script = dir.Path("writer.sh");
+  { std::ofstream(script) << writer << "\n"; }
+  const std::string pidFile = dir.Path("writer.pid");
+  ASSERT_EQ(
+      std::system(
+          ("sh '" + script + "' </dev/null >/dev/null 2>&1 & echo $! >'" + pidFile + "'").c_str()),
+      0);
+  // The writer stops with the test, however the test ends.
+  struct Stop {
+    pid_t pid;
+    ~Stop() { ::kill(pid, SIGTERM); }
+  } stop{static_cast<pid_t>(std::stol(FileBytes(pidFile)))};
+  int reads = 0, successes = 0;
+  const std::string out = dir.Path("out");
+  for (; !FileExists(done) && reads < 100000; ++reads) {
+    const int c = reads % 2;
+    // A reader misled into endless output is cut off at 10 MB, a hung one after a minute.
+    const int status = std::system(("ulimit -f 20000; timeout 60 " + tool + " " + commands[c] +
+                                    " '" + a + "' >'" + out + "' 2>/dev/null")
+                                       .c_str());
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (code != kExitOk) continue;
+    ++successes;
+    const std::string got = FileBytes(out);
+    ASSERT_TRUE(got == whole[c][0] || got == whole[c][1])
+        << commands[c] << " reported success on a list that is neither whole list (reading "
+        << reads << ", " << got.size() << " bytes)";
+  }
+  EXPECT_EQ(FileBytes(done), "saved\n") << "the saves did not all succeed";
+  EXPECT_EQ(FileBytes(a), lists[0]);
+  EXPECT_GT(successes, 0) << reads << " readings";
+  std::cout << successes << " of " << reads << " readings succeeded during the saves\n";
+  EXPECT_FALSE(FileExists(a + ".before-save"));
 }
 #endif
 
