@@ -200,11 +200,14 @@ bool PutBack(FileSystem& fs, FileHandle h, const std::string& old, bool written)
 // earlier one is put back. The file is never shorter or cut before all the new bytes are in
 // it: the room for the longer of the two lists is taken first, the new bytes overwrite from
 // the start and are flushed, and only then is the file cut to the new length. Signals that
-// would end the program wait until it is over.
+// would end the program wait, from the copy on, until it is over.
 void RewriteInPlace(FileSystem& fs, const std::string& path, const TargetState& state,
                     const EntryList& list) {
   FileHandle h{};
   if (const int e = fs.OpenForRewrite(path, h)) throw EInOutError(e);
+  // From before the copy takes its name: a signal acted on between the copy and the rewrite
+  // would leave a copy of a list that was never touched.
+  const InterruptHold hold;
   std::string old;
   int e = 0;
   const std::string copy = SaveCopyName(path);
@@ -224,7 +227,6 @@ void RewriteInPlace(FileSystem& fs, const std::string& path, const TargetState& 
     length += n;
     return 0;
   });
-  const InterruptHold hold;
   bool written = false;
   try {
     e = fs.Reserve(h, std::max<std::uint64_t>(length, old.size()));
