@@ -163,6 +163,23 @@ class Parser {
         keyword.line = number;
         help_.topics.back().keywords.push_back(std::move(keyword));
       }
+    } else if (name == ".picture") {
+      if (help_.topics.empty()) throw SourceError(number, ".picture before the first .topic");
+      const auto gap = rest.find(' ');
+      Picture picture;
+      picture.file = rest.substr(0, gap);
+      picture.line = number;
+      // A plain name: the source can reach no file outside its own folder.
+      if (!IsContextName(picture.file) || !picture.file.ends_with(".png") ||
+          picture.file.find("..") != std::string::npos) {
+        throw SourceError(number, "a picture is a .png file beside the source: " + rest);
+      }
+      if (gap == std::string::npos || Trim(rest.substr(gap)).empty()) {
+        throw SourceError(number, "picture without a caption: " + picture.file);
+      }
+      picture.caption = Convert(Trim(rest.substr(gap)), number);
+      picture.before = help_.topics.back().paragraphs.size();
+      help_.topics.back().pictures.push_back(std::move(picture));
     } else {
       throw SourceError(number, "unknown directive: " + name);
     }

@@ -8,6 +8,8 @@
 //   .keywords 語1; 語2               index keywords of the current topic
 //   text lines                       a paragraph; consecutive lines are joined
 //   * text                           a bullet item
+//   .picture FILE 説明               a PNG picture beside the source, with its caption; only
+//                                    the HTML page shows pictures
 //   (empty line)                     ends a paragraph
 //
 // Inside text: **bold**, [[NAME|jump text]] a jump to topic NAME, and {kName:text} a
@@ -45,11 +47,23 @@ struct Paragraph {
   int line = 0;
 };
 
+// A picture of the HTML page. The help file has no room for it: its topics read whole without.
+struct Picture {
+  std::string file;  // a plain file name in the source's folder
+  Text caption;
+  size_t before = 0;  // shown before paragraphs[before] of its topic
+  int line = 0;
+  std::string png;     // the file's bytes, once LoadPictures has read them
+  unsigned width = 0;  // pixels, from the PNG header
+  unsigned height = 0;
+};
+
 struct Topic {
   std::string context;
   Text title;
   std::vector<Keyword> keywords;
   std::vector<Paragraph> paragraphs;
+  std::vector<Picture> pictures;
   int line = 0;
 };
 
@@ -83,6 +97,10 @@ class SourceError : public std::runtime_error {
 // file's layout limits (lengths of titles, paragraphs, keywords) WriteHelpFile refuses, also
 // with a SourceError.
 HelpSource ParseHelpSource(const std::string& utf8Source);
+
+// Reads every picture's file from `folder` (empty, or ending in its separator); refuses, at its
+// .picture line, a file that cannot be read or is not a PNG picture.
+void LoadPictures(HelpSource& help, const std::string& folder);
 
 // Shift-JIS (code page 932) form of a UTF-8 text; false when the input is not UTF-8 or some
 // character has no Shift-JIS form that reads back as the same character (no best-fit

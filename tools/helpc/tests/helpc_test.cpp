@@ -14,6 +14,7 @@
 #include <iterator>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -286,6 +287,45 @@ TEST(HelpSource, MessagesTopicListsExactlyTheMessagesTheEditorShows) {
   }
 }
 
+// The list under the window's picture names each numbered part by its caption in the real
+// window, as scripts/help-picture.sh found them beside the picture: "(N)" and then, first
+// quoted, what part N shows (the title bar also the list's path after it).
+TEST(HelpSource, PictureLegendNamesTheWindowsPartsInTheirNumbers) {
+  std::vector<std::string> parts;  // caption of part N at N - 1
+  std::istringstream lines(SourceFile("help/window-parts.txt"));
+  for (std::string line; std::getline(lines, line);) {
+    std::vector<std::string> fields;
+    std::istringstream split(line);
+    for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+    ASSERT_EQ(fields.size(), 6u) << line;
+    ASSERT_EQ(fields[0], std::to_string(parts.size() + 1)) << line;
+    parts.push_back(AsShown(fields[5]));
+  }
+  ASSERT_GT(parts.size(), 10u);
+
+  const helpc::HelpSource help = helpc::ParseHelpSource(ReadFile(PALLOMAR_HELP_SOURCE));
+  const auto topic = std::find_if(help.topics.begin(), help.topics.end(),
+                                  [](const helpc::Topic& t) { return t.context == "window"; });
+  ASSERT_NE(topic, help.topics.end());
+  ASSERT_EQ(topic->pictures.size(), 1u);
+  EXPECT_EQ(topic->pictures[0].file, "window.png");
+  size_t next = 1;
+  for (size_t i = topic->pictures[0].before; i < topic->paragraphs.size(); ++i) {
+    const helpc::Paragraph& p = topic->paragraphs[i];
+    const std::string number = "(" + std::to_string(next) + ") ";
+    if (!p.bullet || p.runs.empty() || !p.runs[0].text.utf8.starts_with(number)) break;
+    SCOPED_TRACE("help/pallomar.txt:" + std::to_string(p.line));
+    const auto quote = std::find_if(p.runs.begin(), p.runs.end(),
+                                    [](const helpc::Run& r) { return !r.quote.empty(); });
+    ASSERT_NE(quote, p.runs.end()) << "part " << next << " is not named by its caption";
+    EXPECT_TRUE(parts[next - 1].starts_with(quote->text.utf8))
+        << "part " << next << " shows " << parts[next - 1] << ", the help names "
+        << quote->text.utf8;
+    if (++next > parts.size()) break;
+  }
+  EXPECT_EQ(next, parts.size() + 1) << "the list under the picture stops before the last part";
+}
+
 class HelpcTool : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -360,6 +400,23 @@ TEST_F(HelpcTool, HelpPagePassesTheHtmlCheckerAndItsContentsReachEveryTopic) {
   }
   EXPECT_NE(html.find("font-family:\"Yu Gothic UI\",\"Meiryo\""), std::string::npos);
   EXPECT_NE(html.find("@media print"), std::string::npos);
+
+  // The window topic carries the picture of the window inside the page, byte for byte (decoded
+  // by the system's own base64, not the tool's).
+  const std::string data = "<img src=\"data:image/png;base64,";
+  const std::size_t window = html.find("<section id=\"window\">");
+  const std::size_t img = html.find(data, window);
+  ASSERT_LT(img, html.find("</section>", window)) << "no picture in the window topic";
+  const std::size_t begin = img + data.size();
+  std::ofstream(dir_ / "picture.b64", std::ios::binary)
+      << html.substr(begin, html.find('"', begin) - begin);
+  ASSERT_EQ(std::system(("base64 -d '" + (dir_ / "picture.b64").string() + "' >'" +
+                         (dir_ / "picture.png").string() + "'")
+                            .c_str()),
+            0);
+  const std::string png = SourceFile("help/window.png");
+  EXPECT_GT(png.size(), 1000u);
+  EXPECT_TRUE(ReadFile(dir_ / "picture.png") == png) << "the page's picture is not help/window.png";
 }
 
 // Every source the help file cannot hold as written: the tool refuses it at its line, at once
@@ -407,10 +464,19 @@ TEST_F(HelpcTool, SourcesTheHelpFileCannotHoldAreRefusedAtTheirLine) {
        ".title too long for the help file: 70000 bytes"},
       {".copyright past its record", head + ".copyright " + repeat(70000, 'c') + "\n", 3,
        ".copyright too long"},
+      {"picture that is not there", head + ".picture missing.png M\n", 3,
+       "the picture cannot be read"},
+      {"picture outside the source's folder", head + ".picture ../window.png M\n", 3,
+       "a .png file beside the source"},
+      {"picture that is not a PNG", head + ".picture text.png M\n", 3, "not a PNG picture"},
+      {"picture without a caption", head + ".picture window.png\n", 3, "without a caption"},
+      {"picture beside the source", head + "x\n.picture window.png M\n", 0, ""},
       {"unclosed bold", head + "**bold\n", 3, "not closed"},
       {"text before any topic", ".title T\nstray\n", 2, "before the first"},
       {"no topic at all", ".title T\n", 1, "no topic"},
   };
+  std::ofstream(dir_ / "text.png") << "not a picture";
+  fs::copy_file(fs::path(PALLOMAR_SOURCE_DIR) / "help/window.png", dir_ / "window.png");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fault);
     const fs::path source = dir_ / "case.txt";
