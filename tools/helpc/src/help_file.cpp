@@ -34,7 +34,7 @@ std::string InternalFile(const std::string& body) {
   return out + body;
 }
 
-std::string FontFile(const std::string& faceSjis) {
+std::string FontFile(const HelpSource& help) {
   struct Descriptor {
     unsigned attributes;  // bit 0 bold
     unsigned halfPoints;
@@ -45,7 +45,8 @@ std::string FontFile(const std::string& faceSjis) {
   Put16(out, static_cast<unsigned>(std::size(descriptors)));
   Put16(out, kFontHeaderSize);                  // face names start
   Put16(out, kFontHeaderSize + kFaceNameSize);  // descriptors start
-  std::string face = faceSjis;
+  std::string face = help.font.sjis;
+  if (face.size() >= kFaceNameSize) TooLong(help.fontLine, ".font", face.size(), kFaceNameSize - 1);
   face.resize(kFaceNameSize, '\0');
   out += face;
   for (const Descriptor& d : descriptors) {
@@ -117,9 +118,7 @@ std::string WriteHelpFile(const HelpSource& help, const std::string& cntName) {
   PutSystemRecord(system, kSystemCharset, charset);
   files["|SYSTEM"] = system;
 
-  std::string face;
-  ToShiftJis("ＭＳ Ｐゴシック", face);
-  files["|FONT"] = FontFile(face);
+  files["|FONT"] = FontFile(help);
 
   // Context hashes, in the signed order the viewer searches them. The source has refused
   // names whose hashes collide.

@@ -4,6 +4,8 @@
 //   # comment
 //   .title Pallomar ヘルプ          the help file's title
 //   .copyright ...                   optional
+//   .font {kFontName:名前}           optional: the text's face, quoting the program's own
+//                                    font (the window's), so both show the help alike
 //   .topic NAME タイトル             starts a topic; the first one is the contents topic
 //   .keywords 語1; 語2               index keywords of the current topic
 //   text lines                       a paragraph; consecutive lines are joined
@@ -77,8 +79,10 @@ struct Quote {
 struct HelpSource {
   Text title;
   Text copyright;
+  Text font;  // empty: the viewer's and the browser's own
   int titleLine = 0;
   int copyrightLine = 0;
+  int fontLine = 0;
   std::vector<Topic> topics;  // topics[0] is the contents topic
   std::vector<Quote> quotes;
 };

@@ -90,21 +90,24 @@ std::string WriteContentsFile(const HelpSource& help, const std::string& helpNam
   return out;
 }
 
-// Windows' own UI fonts first, then what other systems have; printed without the links'
-// colour and with each topic kept off a page break where it fits.
-constexpr const char* kStyle =
-    "body{font-family:\"Yu Gothic UI\",\"Meiryo\",\"MS PGothic\",sans-serif;"
-    "max-width:48em;margin:1em auto;padding:0 1em;line-height:1.6}\n"
-    "section{border-top:1px solid #ccc;margin-top:1.5em}\n"
-    "p.back{font-size:90%}\n"
-    "figure{margin:1em 0}figure img{max-width:100%;height:auto}figcaption{font-size:90%}\n"
-    "@media print{nav,p.back{display:none}a{color:inherit;text-decoration:none}"
-    "section,figure{break-inside:avoid}body{max-width:none}}\n";
+// Windows' own UI fonts first, then the help's face (the program's), then what other systems
+// have; printed without the links' colour and with each topic kept off a page break where it
+// fits.
+std::string Style(const HelpSource& help) {
+  const std::string face = help.font.utf8.empty() ? "" : "\"" + help.font.utf8 + "\",";
+  return "body{font-family:\"Yu Gothic UI\",\"Meiryo\"," + face +
+         "sans-serif;max-width:48em;margin:1em auto;padding:0 1em;line-height:1.6}\n"
+         "section{border-top:1px solid #ccc;margin-top:1.5em}\n"
+         "p.back{font-size:90%}\n"
+         "figure{margin:1em 0}figure img{max-width:100%;height:auto}figcaption{font-size:90%}\n"
+         "@media print{nav,p.back{display:none}a{color:inherit;text-decoration:none}"
+         "section,figure{break-inside:avoid}body{max-width:none}}\n";
+}
 
 std::string WriteHtmlPage(const HelpSource& help) {
   std::string out =
       "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
-      Escape(help.title.utf8) + "</title>\n<style>\n" + kStyle + "</style>\n</head>\n<body>\n";
+      Escape(help.title.utf8) + "</title>\n<style>\n" + Style(help) + "</style>\n</head>\n<body>\n";
   // The page opens at its top, so the contents come first and list every topic; the first
   // topic's own jump list is the viewer's contents and is not repeated.
   const std::string top = help.topics.empty() ? "top" : help.topics.front().context;

@@ -398,7 +398,10 @@ TEST_F(HelpcTool, HelpPagePassesTheHtmlCheckerAndItsContentsReachEveryTopic) {
     const std::size_t end = html.find("</section>", at);
     EXPECT_LT(html.find("href=\"#" + top + "\"", at), end) << "no way back to the contents";
   }
-  EXPECT_NE(html.find("font-family:\"Yu Gothic UI\",\"Meiryo\""), std::string::npos);
+  // Then the program's own face, which the quotation test holds to texts/.
+  ASSERT_FALSE(help.font.utf8.empty());
+  EXPECT_NE(html.find("font-family:\"Yu Gothic UI\",\"Meiryo\",\"" + help.font.utf8 + "\","),
+            std::string::npos);
   EXPECT_NE(html.find("@media print"), std::string::npos);
 
   // The window topic carries the picture of the window inside the page, byte for byte (decoded
@@ -471,6 +474,12 @@ TEST_F(HelpcTool, SourcesTheHelpFileCannotHoldAreRefusedAtTheirLine) {
       {"picture that is not a PNG", head + ".picture text.png M\n", 3, "not a PNG picture"},
       {"picture without a caption", head + ".picture window.png\n", 3, "without a caption"},
       {"picture beside the source", head + "x\n.picture window.png M\n", 0, ""},
+      {"face spelled, not quoted", ".title T\n.font Arial\n.topic a A\n", 2, "a quotation"},
+      {"face that would break the page's style", ".title T\n.font {kF:a\"b}\n.topic a A\n", 2,
+       "a face name has none of"},
+      {"face past its field", ".title T\n.font {kF:" + repeat(32, 'f') + "}\n.topic a A\n", 2,
+       ".font too long for the help file: 32 bytes"},
+      {"face at its field", ".title T\n.font {kF:" + repeat(31, 'f') + "}\n.topic a A\n", 0, ""},
       {"unclosed bold", head + "**bold\n", 3, "not closed"},
       {"text before any topic", ".title T\nstray\n", 2, "before the first"},
       {"no topic at all", ".title T\n", 1, "no topic"},
