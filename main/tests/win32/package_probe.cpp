@@ -9,6 +9,9 @@
 //   package_probe settled       after 2 s: how many help viewers run, and the editor's own box
 //                               (closed), if it shows one
 //   package_probe exit          File > Exit
+//   package_probe parts         the window's named parts in reading order, one a line:
+//                               "N<TAB>left<TAB>top<TAB>width<TAB>height<TAB>caption", in
+//                               pixels from the window's outer top-left corner
 //
 // Only small texts are read across processes (captions, box texts): Wine 8 is unreliable for
 // list items and big texts there.
@@ -20,9 +23,11 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "layout.h"
@@ -303,6 +308,58 @@ void Settled(HWND form) {
   WaitGone(box, "the editor's box");
 }
 
+// The parts of the window a user can name by what they show: the title bar, the menus and
+// every control with a caption of its own (the list and the fields are named by their labels).
+void Parts(HWND form) {
+  struct Part {
+    RECT rect;
+    std::wstring caption;
+  };
+  RECT outer{};
+  GetWindowRect(form, &outer);
+  std::vector<Part> parts;
+  TITLEBARINFO title{};
+  title.cbSize = sizeof title;
+  if (!GetTitleBarInfo(form, &title)) Fail("the window has no title bar");
+  parts.push_back({title.rcTitleBar, TextOf(form)});
+  // Wine lets no other process read a window's menu, so the menu bar is one part, named by
+  // the table the window builds its menus from, and placed between the title bar and the
+  // client area.
+  RECT client{};
+  GetClientRect(form, &client);
+  POINT clientTop{0, 0};
+  ClientToScreen(form, &clientTop);
+  std::wstring menus;
+  for (const pallomar::layout::MenuDef& m : pallomar::layout::Menu()) {
+    wchar_t caption[128] = {};
+    MultiByteToWideChar(932, 0, m.caption, -1, caption, 128);
+    menus += (menus.empty() ? L"" : L" ") + std::wstring(caption);
+  }
+  parts.push_back(
+      {{clientTop.x, title.rcTitleBar.bottom, clientTop.x + client.right, clientTop.y}, menus});
+  for (HWND child = GetWindow(form, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    const auto ctl = pallomar::layout::ControlForId(GetDlgCtrlID(child));
+    if (!ctl || !IsWindowVisible(child)) continue;
+    const auto kind = pallomar::layout::Def(*ctl).kind;
+    using pallomar::layout::Kind;
+    if (kind != Kind::Label && kind != Kind::Button && kind != Kind::CheckBox) continue;
+    Part part{};
+    GetWindowRect(child, &part.rect);
+    part.caption = TextOf(child);
+    if (!part.caption.empty()) parts.push_back(part);
+  }
+  std::stable_sort(parts.begin(), parts.end(), [](const Part& a, const Part& b) {
+    return std::tie(a.rect.top, a.rect.left) < std::tie(b.rect.top, b.rect.left);
+  });
+  int number = 0;
+  for (const Part& p : parts) {
+    Say(std::to_string(++number) + "\t" + std::to_string(p.rect.left - outer.left) + "\t" +
+        std::to_string(p.rect.top - outer.top) + "\t" + std::to_string(p.rect.right - p.rect.left) +
+        "\t" + std::to_string(p.rect.bottom - p.rect.top) + "\t" + OneLine(p.caption));
+  }
+}
+
 }  // namespace
 
 int main() {
@@ -311,7 +368,7 @@ int main() {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (argv == nullptr || argc < 2)
-    Fail("usage: package_probe show|add PATH|save|help|settled|exit");
+    Fail("usage: package_probe show|add PATH|save|help|settled|exit|parts");
   const std::wstring command = argv[1];
   HWND form = WaitForForm();
   if (command == L"show") {
@@ -324,6 +381,8 @@ int main() {
     Help(form);
   } else if (command == L"settled") {
     Settled(form);
+  } else if (command == L"parts") {
+    Parts(form);
   } else if (command == L"exit") {
     Command_(form, Command::Exit1Click);
   } else {

@@ -127,6 +127,24 @@ class Parser {
     } else if (name == ".copyright") {
       help_.copyright = Convert(rest, number);
       help_.copyrightLine = number;
+    } else if (name == ".font") {
+      // Only a quotation: the face is the program's, never spelled here a second time.
+      const size_t colon = rest.find(':');
+      if (rest.size() < 4 || rest.front() != '{' || rest.back() != '}' ||
+          colon == std::string::npos || colon == 1 || colon + 2 == rest.size()) {
+        throw SourceError(number, ".font is a quotation {kName:face}: " + rest);
+      }
+      Quote quote;
+      quote.name = rest.substr(1, colon - 1);
+      quote.text = Convert(rest.substr(colon + 1, rest.size() - colon - 2), number);
+      quote.line = number;
+      // The page names it inside a CSS string.
+      if (quote.text.utf8.find_first_of("\"\\<>{};") != std::string::npos) {
+        throw SourceError(number, "a face name has none of \" \\ < > { } ;: " + quote.text.utf8);
+      }
+      help_.font = quote.text;
+      help_.fontLine = number;
+      help_.quotes.push_back(std::move(quote));
     } else if (name == ".topic") {
       const auto gap = rest.find(' ');
       Topic topic;
@@ -163,6 +181,23 @@ class Parser {
         keyword.line = number;
         help_.topics.back().keywords.push_back(std::move(keyword));
       }
+    } else if (name == ".picture") {
+      if (help_.topics.empty()) throw SourceError(number, ".picture before the first .topic");
+      const auto gap = rest.find(' ');
+      Picture picture;
+      picture.file = rest.substr(0, gap);
+      picture.line = number;
+      // A plain name: the source can reach no file outside its own folder.
+      if (!IsContextName(picture.file) || !picture.file.ends_with(".png") ||
+          picture.file.find("..") != std::string::npos) {
+        throw SourceError(number, "a picture is a .png file beside the source: " + rest);
+      }
+      if (gap == std::string::npos || Trim(rest.substr(gap)).empty()) {
+        throw SourceError(number, "picture without a caption: " + picture.file);
+      }
+      picture.caption = Convert(Trim(rest.substr(gap)), number);
+      picture.before = help_.topics.back().paragraphs.size();
+      help_.topics.back().pictures.push_back(std::move(picture));
     } else {
       throw SourceError(number, "unknown directive: " + name);
     }

@@ -71,7 +71,10 @@ int main(int argc, char** argv) {
   const std::string hlp = argv[2], cnt = argv[3], html = argv[4];
   std::vector<std::pair<std::string, std::string>> outputs;
   try {
-    const helpc::HelpSource help = helpc::ParseHelpSource(source);
+    helpc::HelpSource help = helpc::ParseHelpSource(source);
+    // Pictures are named relative to the source.
+    const auto slash = sourcePath.find_last_of("/\\");
+    helpc::LoadPictures(help, slash == std::string::npos ? "" : sourcePath.substr(0, slash + 1));
     outputs = {
         {hlp, helpc::WriteHelpFile(help, BaseName(cnt))},
         {cnt, helpc::WriteContentsFile(help, BaseName(hlp))},

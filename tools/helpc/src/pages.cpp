@@ -1,5 +1,8 @@
 // The contents file and the HTML page: the same topics as the help file, for the Help Topics
 // window of real viewers and for systems that have no viewer at all.
+#include <algorithm>
+#include <stdexcept>
+
 #include "outputs.h"
 
 namespace helpc {
@@ -48,6 +51,33 @@ std::string Html(const helpc::Paragraph& p) {
   return out;
 }
 
+// The standard base64 alphabet, padded with '=': what a data: address carries.
+std::string Base64(const std::string& bytes) {
+  static constexpr char kDigits[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (size_t at = 0; at < bytes.size(); at += 3) {
+    const size_t n = std::min<size_t>(3, bytes.size() - at);
+    uint32_t group = 0;
+    for (size_t i = 0; i < 3; ++i) {
+      group = group << 8 | (i < n ? static_cast<unsigned char>(bytes[at + i]) : 0u);
+    }
+    for (size_t i = 0; i < 4; ++i) {
+      out += i <= n ? kDigits[(group >> (18 - 6 * i)) & 0x3F] : '=';
+    }
+  }
+  return out;
+}
+
+// A picture embedded in the page, so that the page stays one file.
+std::string Figure(const Picture& picture) {
+  if (picture.png.empty()) throw std::logic_error("a picture that was never read: " + picture.file);
+  const std::string caption = Escape(picture.caption.utf8);
+  return "<figure>\n<img src=\"data:image/png;base64," + Base64(picture.png) + "\" width=\"" +
+         std::to_string(picture.width) + "\" height=\"" + std::to_string(picture.height) +
+         "\" alt=\"" + caption + "\">\n<figcaption>" + caption + "</figcaption>\n</figure>\n";
+}
+
 }  // namespace
 
 std::string WriteContentsFile(const HelpSource& help, const std::string& helpName) {
@@ -60,20 +90,24 @@ std::string WriteContentsFile(const HelpSource& help, const std::string& helpNam
   return out;
 }
 
-// Windows' own UI fonts first, then what other systems have; printed without the links'
-// colour and with each topic kept off a page break where it fits.
-constexpr const char* kStyle =
-    "body{font-family:\"Yu Gothic UI\",\"Meiryo\",\"MS PGothic\",sans-serif;"
-    "max-width:48em;margin:1em auto;padding:0 1em;line-height:1.6}\n"
-    "section{border-top:1px solid #ccc;margin-top:1.5em}\n"
-    "p.back{font-size:90%}\n"
-    "@media print{nav,p.back{display:none}a{color:inherit;text-decoration:none}"
-    "section{break-inside:avoid}body{max-width:none}}\n";
+// Windows' own UI fonts first, then the help's face (the program's), then what other systems
+// have; printed without the links' colour and with each topic kept off a page break where it
+// fits.
+std::string Style(const HelpSource& help) {
+  const std::string face = help.font.utf8.empty() ? "" : "\"" + help.font.utf8 + "\",";
+  return "body{font-family:\"Yu Gothic UI\",\"Meiryo\"," + face +
+         "sans-serif;max-width:48em;margin:1em auto;padding:0 1em;line-height:1.6}\n"
+         "section{border-top:1px solid #ccc;margin-top:1.5em}\n"
+         "p.back{font-size:90%}\n"
+         "figure{margin:1em 0}figure img{max-width:100%;height:auto}figcaption{font-size:90%}\n"
+         "@media print{nav,p.back{display:none}a{color:inherit;text-decoration:none}"
+         "section,figure{break-inside:avoid}body{max-width:none}}\n";
+}
 
 std::string WriteHtmlPage(const HelpSource& help) {
   std::string out =
       "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
-      Escape(help.title.utf8) + "</title>\n<style>\n" + kStyle + "</style>\n</head>\n<body>\n";
+      Escape(help.title.utf8) + "</title>\n<style>\n" + Style(help) + "</style>\n</head>\n<body>\n";
   // The page opens at its top, so the contents come first and list every topic; the first
   // topic's own jump list is the viewer's contents and is not repeated.
   const std::string top = help.topics.empty() ? "top" : help.topics.front().context;
@@ -92,7 +126,15 @@ std::string WriteHtmlPage(const HelpSource& help) {
     const Topic& topic = help.topics[i];
     out += "<section id=\"" + topic.context + "\">\n<h2>" + Escape(topic.title.utf8) + "</h2>\n";
     bool inList = false;
-    for (const helpc::Paragraph& p : topic.paragraphs) {
+    auto picture = topic.pictures.begin();
+    for (std::size_t at = 0; at <= topic.paragraphs.size(); ++at) {
+      for (; picture != topic.pictures.end() && picture->before == at; ++picture) {
+        if (inList) out += "</ul>\n";
+        inList = false;
+        out += Figure(*picture);
+      }
+      if (at == topic.paragraphs.size()) break;
+      const helpc::Paragraph& p = topic.paragraphs[at];
       if (p.bullet && !inList) out += "<ul>\n";
       if (!p.bullet && inList) out += "</ul>\n";
       inList = p.bullet;
