@@ -28,20 +28,7 @@ done
 exe="$build/main/pallomar.exe"
 probe_exe="$build/main/package_probe.exe"
 
-unset DISPLAY
-export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
-PALLOMAR_WINE_TRAP=0
-# shellcheck source=wine-env.sh
-. "$root/scripts/wine-env.sh"
-
-work="$(mktemp -d -t pallomar-picture.XXXXXX)"
-wine_pid=""
-finish() {
-  pallomar_stop_pid "$wine_pid"
-  pallomar_wine_cleanup
-  rm -rf "$work"
-}
-pallomar_traps finish
+pallomar_private_wine picture
 
 # A list of a few entries, so that the picture shows the list as it is used.
 printf '102\r\n%s\r\n\r\n%s\r\n0\r\nTrue\r\n%s\r\n%s\r\n%s\r\n0\r\nTrue\r\n%s\r\n\r\n%s\r\n1\r\nFalse\r\n' \

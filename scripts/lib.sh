@@ -104,6 +104,25 @@ pallomar_traps() {
   trap 'exit 143' TERM
 }
 
+# For a script that drives the editor in a private display: Wine set up by wine-env.sh (its own
+# trap off), a scratch folder in $work (NAME names it), and a trap that stops the program the
+# script starts as $wine_pid, then Wine and the display, and removes $work.
+pallomar_private_wine() {
+  unset DISPLAY
+  export WINEPREFIX="${WINEPREFIX:-$PALLOMAR_ROOT/build/wineprefix}"
+  PALLOMAR_WINE_TRAP=0
+  # shellcheck source=wine-env.sh
+  . "$PALLOMAR_ROOT/scripts/wine-env.sh"
+  work="$(mktemp -d -t "pallomar-$1.XXXXXX")"
+  wine_pid=""
+  pallomar_traps pallomar_private_wine_finish
+}
+pallomar_private_wine_finish() {
+  pallomar_stop_pid "$wine_pid"
+  pallomar_wine_cleanup
+  rm -rf "$work"
+}
+
 # Configures the Windows cross build of the tree SOURCE in BUILD; more cmake options may follow.
 pallomar_configure_windows() {
   local source="$1" build="$2"

@@ -17,20 +17,7 @@ exe="$build/main/pallomar.exe"
 [[ -f "$exe" ]] || pallomar_build_windows_target "$build" pallomar >/dev/null
 
 # Never drive the user's own screen: always a private display.
-unset DISPLAY
-export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
-PALLOMAR_WINE_TRAP=0
-# shellcheck source=wine-env.sh
-. "$root/scripts/wine-env.sh"
-
-work="$(mktemp -d -t pallomar-smoke.XXXXXX)"
-wine_pid=""
-finish() {
-  pallomar_stop_pid "$wine_pid"
-  pallomar_wine_cleanup
-  rm -rf "$work"
-}
-pallomar_traps finish
+pallomar_private_wine smoke
 
 fail() {
   echo "smoke: FAILED: $*"
