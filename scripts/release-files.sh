@@ -4,7 +4,6 @@
 #
 # The help files are made by the Windows build into its main/ folder, beside pallomar.exe.
 # A package without them is refused and its test fails.
-pallomar_help_required=1
 pallomar_help_files=(pallomar.hlp pallomar.cnt pallomar-help.html)
 # The programs, where the Windows build makes them.
 pallomar_programs=(main/pallomar.exe tools/plwtool/plwtool.exe)

@@ -152,12 +152,7 @@ for help in "${pallomar_help_files[@]}"; do
     missing+=("$help")
   fi
 done
-if ((${#missing[@]})); then
-  ((pallomar_help_required)) &&
-    refuse "the build made no ${missing[*]} in $build/main"
-  echo "release: note: the build made no ${missing[*]}; the package has no help" \
-    "(scripts/release-files.sh makes the help required once the build makes it)"
-fi
+((${#missing[@]} == 0)) || refuse "the build made no ${missing[*]} in $build/main"
 # Notepad on every Windows version reads UTF-8 with a byte-order mark and CR LF.
 for document in docs/readme.txt LICENSE; do
   if LC_ALL=C grep -q $'\r' "$source/$document" ||

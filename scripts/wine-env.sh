@@ -138,11 +138,8 @@ pallomar_wine_cleanup() {
   if [[ -d "$WINEPREFIX" ]]; then
     timeout 30 wineserver -k >/dev/null 2>&1 || true
   fi
-  if [[ -n "$PALLOMAR_XVFB_PID" ]]; then
-    kill "$PALLOMAR_XVFB_PID" 2>/dev/null || true
-    wait "$PALLOMAR_XVFB_PID" 2>/dev/null || true
-    PALLOMAR_XVFB_PID=""
-  fi
+  pallomar_stop_pid "$PALLOMAR_XVFB_PID"
+  PALLOMAR_XVFB_PID=""
   if [[ -n "$PALLOMAR_XVFB_LOG" ]]; then
     rm -f "$PALLOMAR_XVFB_LOG"
     PALLOMAR_XVFB_LOG=""
