@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "entrylist/entry_fields.h"
 #include "entrylist/errors.h"
 #include "entrylist/list_file.h"
 #include "entrylist/paths.h"
@@ -20,16 +21,10 @@ using platform::kButtonOK;
 using platform::kButtonYes;
 using platform::MsgType;
 
-// Every byte from 0x01 to the space separates arguments; NUL ends the line.
-bool IsBlank(char c) {
-  const auto b = static_cast<unsigned char>(c);
-  return b != 0 && b <= 0x20;
-}
-
 // Parses one argument of a line without NUL starting at `pos`, moving `pos` past it.
 std::string NextArgument(std::string_view s, std::size_t& pos, const CodePage& cp) {
   for (;;) {
-    while (pos < s.size() && IsBlank(s[pos])) ++pos;
+    while (pos < s.size() && IsArgumentBreak(s[pos])) ++pos;
     // An empty pair of quotes before an argument stands for nothing.
     if (pos + 1 < s.size() && s[pos] == '"' && s[pos + 1] == '"')
       pos += 2;
@@ -37,7 +32,7 @@ std::string NextArgument(std::string_view s, std::size_t& pos, const CodePage& c
       break;
   }
   std::string arg;
-  while (pos < s.size() && !IsBlank(s[pos])) {
+  while (pos < s.size() && !IsArgumentBreak(s[pos])) {
     if (s[pos] == '"') {
       ++pos;
       while (pos < s.size() && s[pos] != '"') {
