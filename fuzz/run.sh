@@ -13,6 +13,7 @@ out="${2:-$root/build/fuzz}"
 target="${3:-list}"
 entrylist=("$root/entrylist/src/entry_list.cpp" "$root/entrylist/src/errors.cpp"
   "$root/entrylist/src/list_file.cpp" "$root/entrylist/src/list_parse.cpp"
+  "$root/entrylist/src/list_record_stream.cpp" "$root/entrylist/src/list_serialize.cpp"
   "$root/entrylist/src/file_system_posix.cpp")
 flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
   -I"$root/entrylist/include" -I"$root/entrylist/src" -I"$root/texts")
