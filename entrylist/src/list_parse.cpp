@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "entry_list_impl.h"
+#include "entrylist/entry_fields.h"
 #include "entrylist/errors.h"
 #include "line_scan.h"
 #include "list_file_internal.h"
@@ -14,10 +15,6 @@ namespace {
 
 using linescan::FindStop;
 using linescan::kBlock;
-
-bool Equals(const char* p, std::uint32_t n, std::string_view s) {
-  return n == s.size() && std::memcmp(p, s.data(), n) == 0;
-}
 
 // Copies `n` < 16 bytes from `src` down to `dst` (dst < src, ranges may overlap): every load
 // comes before the stores it could meet.
@@ -100,13 +97,45 @@ std::uint32_t ReadLine(char*& r, char* end, char*& w, LineInfo& info) {
   return static_cast<std::uint32_t>(n);
 }
 
+// The length line `text` of field `field` takes in a row: the tag of the constant it reads as,
+// or its own size. An optional line that says none holds the marker, the running check is on
+// only for its word, and a window state of "0" or "1" needs no bytes either.
+inline std::uint32_t RowLength(int field, std::string_view text) {
+  switch (field) {
+    case kParams:
+    case kFolder:
+      if (IsNoneText(text)) return rowtag::kDummy;
+      break;
+    case kWindowState:
+      if (text == "0") return rowtag::kZero;
+      if (text == "1") return rowtag::kOne;
+      break;
+    case kRunCheck:
+      return RunCheckFileWordOn(text) ? rowtag::kOne : rowtag::kZero;
+    default:
+      break;
+  }
+  return static_cast<std::uint32_t>(text.size());
+}
+
+// What the notes say of a record's own lines, taken as each is read: a value moved later may
+// go over a marker line's bytes.
+struct LineMarks {
+  bool marker[2] = {false, false};  // the parameters, the folder line spells the marker
+  std::string_view runCheck;
+
+  void Mark(int field, std::string_view text) {
+    if (field == kParams || field == kFolder) marker[field - kParams] = text == kDummyMarker;
+    if (field == kRunCheck) runCheck = text;
+  }
+};
+
 // The notes on a record's parameters, folder and running-check lines, in that order.
-void NoteFields(NoteTaker& notes, std::size_t entry, bool dummyParams, bool dummyFolder,
-                std::string_view runCheck, bool runCheckPresent) {
-  if (dummyParams) notes.Add(ListNoteKind::DummyParams, entry);
-  if (dummyFolder) notes.Add(ListNoteKind::DummyFolder, entry);
-  if (runCheckPresent && runCheck != "True" && runCheck != "False") {
-    notes.Add(ListNoteKind::RunCheckText, entry, 0, runCheck);
+void NoteFields(NoteTaker& notes, std::size_t entry, const LineMarks& marks, bool runCheckPresent) {
+  if (marks.marker[0]) notes.Add(ListNoteKind::DummyParams, entry);
+  if (marks.marker[1]) notes.Add(ListNoteKind::DummyFolder, entry);
+  if (runCheckPresent && !IsRunCheckFileWord(marks.runCheck)) {
+    notes.Add(ListNoteKind::RunCheckText, entry, 0, marks.runCheck);
   }
 }
 
@@ -141,18 +170,22 @@ bool TakeInPlace(char*& r, char* end, StopScanner& scan, Row& row, NoteTaker& no
   }
   row.base = r;
   row.gap = gap;
-  row.len[kPath] = static_cast<std::uint32_t>(len[kPath]);
-  row.len[kParams] = len[kParams] == 0 ? rowtag::kDummy : static_cast<std::uint32_t>(len[kParams]);
-  row.len[kFolder] = len[kFolder] == 0 ? rowtag::kDummy : static_cast<std::uint32_t>(len[kFolder]);
-  row.len[kWindowState] = static_cast<std::uint32_t>(len[kWindowState]);
-  row.len[kRunCheck] = Equals(start[kRunCheck], static_cast<std::uint32_t>(len[kRunCheck]), "True")
-                           ? rowtag::kOne
-                           : rowtag::kZero;
+  // A constant takes no bytes, and here the row's texts are where they lie: a line becomes
+  // one only where it lies empty, or as the last line, after which nothing is looked for.
+  const auto length = [&](int f) {
+    return len[f] == 0 || f == kRunCheck ? RowLength(f, {start[f], len[f]})
+                                         : static_cast<std::uint32_t>(len[f]);
+  };
+  row.len[kPath] = length(kPath);
+  row.len[kParams] = length(kParams);
+  row.len[kFolder] = length(kFolder);
+  row.len[kWindowState] = length(kWindowState);
+  row.len[kRunCheck] = length(kRunCheck);
   if (notes.On()) {
     if (gap == 1) notes.LfOnly(entry);
-    NoteFields(notes, entry, std::string_view(start[kParams], len[kParams]) == kDummyMarker,
-               std::string_view(start[kFolder], len[kFolder]) == kDummyMarker,
-               {start[kRunCheck], len[kRunCheck]}, true);
+    LineMarks marks;
+    for (int f = 0; f < kFieldCount; ++f) marks.Mark(f, {start[f], len[f]});
+    NoteFields(notes, entry, marks, true);
   }
   r = p;
   return true;
@@ -180,8 +213,10 @@ bool ReadVersion(char*& r, char* end, NoteTaker& notes, ListNotes* out, bool com
   return true;
 }
 
-bool ReadRecord(char*& r, char* end, StopScanner& scan, NoteTaker& notes, std::size_t entry,
-                bool complete, Row& row) {
+namespace {
+
+bool ParseRecord(char*& r, char* end, StopScanner& scan, NoteTaker& notes, std::size_t entry,
+                 bool complete, Row& row) {
   if (TakeInPlace(r, end, scan, row, notes, entry)) return true;
   scan.Reset();
   // Otherwise the record's values are moved together at its own start, over the dropped
@@ -192,47 +227,35 @@ bool ReadRecord(char*& r, char* end, StopScanner& scan, NoteTaker& notes, std::s
   char* w = r;
   int present = 0;
   bool blank = true;
-  const auto line = [&](char* at) {
+  LineMarks marks;
+  for (int f = 0; f < kFieldCount; ++f) {
+    char* const at = w;
     const std::uint32_t len = ReadLine(r, end, w, info);
     present += info.present ? 1 : 0;
     blank = blank && len == 0;
     if (notes.On()) notes.Line(info, entry);
-    return std::string_view(at, len);
-  };
-  row.len[kPath] = static_cast<std::uint32_t>(line(w).size());
-  // The next line's value may be written over a marker line's bytes: remember it now.
-  bool markerLine[2] = {false, false};
-  for (int f : {kParams, kFolder}) {
-    char* const at = w;
-    const std::string_view text = line(at);
-    markerLine[f - kParams] = text == kDummyMarker;
-    if (text.empty() || text == kDummyMarker) {
-      row.len[f] = rowtag::kDummy;
-      w = at;
-    } else {
-      row.len[f] = static_cast<std::uint32_t>(text.size());
-    }
+    const std::string_view text(at, len);
+    marks.Mark(f, text);
+    row.len[f] = RowLength(f, text);
+    // A constant's bytes are left out: the next value goes over them.
+    if (rowtag::IsConstant(row.len[f])) w = at;
   }
-  char* at = w;
-  std::string_view text = line(at);
-  if (text == "0" || text == "1") {
-    row.len[kWindowState] = text[0] == '0' ? rowtag::kZero : rowtag::kOne;
-    w = at;
-  } else {
-    row.len[kWindowState] = static_cast<std::uint32_t>(text.size());
-  }
-  at = w;
-  text = line(at);
-  row.len[kRunCheck] = text == "True" ? rowtag::kOne : rowtag::kZero;
   if (!complete && !info.terminated) return false;
   if (notes.On() && present != 0) {
-    NoteFields(notes, entry, markerLine[0], markerLine[1], text, present == kFieldCount);
+    NoteFields(notes, entry, marks, present == kFieldCount);
     if (present < kFieldCount) {
       notes.Add(blank ? ListNoteKind::BlankTail : ListNoteKind::CutRecord, entry,
                 blank ? 0 : static_cast<std::size_t>(present));
     }
   }
   return true;
+}
+
+}  // namespace
+
+bool ReadRecord(char*& r, char* end, StopScanner& scan, NoteTaker& notes, std::size_t entry,
+                bool complete, Row& row) {
+  return ParseRecord(r, end, scan, notes, entry, complete, row);
 }
 
 }  // namespace listparse
@@ -243,7 +266,7 @@ bool IsAcceptedVersion(std::string_view line) {
 
 using listparse::kCtrlZ;
 using listparse::NoteTaker;
-using listparse::ReadRecord;
+using listparse::ParseRecord;
 using listparse::ReadVersion;
 using listparse::StopScanner;
 
@@ -277,7 +300,7 @@ ListFileReadResult ParseListBytes(std::unique_ptr<char[]> bytes, std::size_t siz
   std::size_t entry = 0;
   do {
     Row row;
-    if (!ReadRecord(r, end, scan, notes, entry, options.complete, row)) break;
+    if (!ParseRecord(r, end, scan, notes, entry, options.complete, row)) break;
     impl.rows.push_back(row);
     ++entry;
   } while (r != end && *r != kCtrlZ);

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "entry_list_impl.h"
+#include "entrylist/entry_fields.h"
 #include "entrylist/list_parse.h"
 #include "list_file_internal.h"
 
@@ -15,7 +16,7 @@ namespace {
 class Output {
  public:
   explicit Output(const std::function<int(const char*, std::size_t)>& sink)
-      : sink_(sink), buf_(new char[kSize]) {}
+      : sink_(sink), buf_(new char[kSize + kSlack]) {}
 
   bool Line(std::string_view s) {
     if (s.size() + 2 > kSize - used_) {
@@ -33,14 +34,6 @@ class Output {
     return true;
   }
 
-  // Appends `n` bytes as they are, when they fit in the buffer at all.
-  bool Raw(const char* p, std::size_t n) {
-    if (n > kSize - used_ && !Drain()) return false;
-    std::memcpy(buf_.get() + used_, p, n);
-    used_ += n;
-    return true;
-  }
-
   // Room for `n` <= kSize bytes, which the caller fills; null after a failed drain.
   char* Take(std::size_t n) {
     if (n > kSize - used_ && !Drain()) return nullptr;
@@ -50,6 +43,8 @@ class Output {
   }
 
   static constexpr std::size_t kSize = 1 << 20;
+  // Bytes past kSize that a caller may write over and not count: a short text copied whole.
+  static constexpr std::size_t kSlack = 8;
 
   bool Drain() {
     if (used_ == 0) return true;
@@ -70,23 +65,81 @@ class Output {
 }  // namespace
 
 namespace listfile {
+namespace {
 
-// A row whose first four texts, each followed by its CR LF, are in the buffer exactly as they
-// are to be written: parameters and folder hold no literal marker (7 bytes) and take no
-// constant other than the empty line's marker.
-bool WritesAsItLies(const Row& row) {
-  if (row.gap != 2 || rowtag::IsConstant(row.len[kPath]) ||
-      rowtag::IsConstant(row.len[kWindowState])) {
-    return false;
-  }
-  for (int f : {kParams, kFolder}) {
-    const std::uint32_t len = row.len[f];
-    if (len == kDummyMarker.size() || (rowtag::IsConstant(len) && len != rowtag::kDummy)) {
-      return false;
+// The line a row's stored field `field` is written as: an optional text's marker as an empty
+// line, the running check as its word.
+constexpr std::string_view LineText(int field, std::string_view stored) {
+  if (field == kParams || field == kFolder) return OptionalValue(stored);
+  if (field == kRunCheck) return RunCheckFileWord(RunCheckOn(stored));
+  return stored;
+}
+
+// What LineText makes of the constants and of the marker, worked out when the program is built:
+// the rows of a list mix constants and bytes at random, and a constant costs no branch.
+class LineTable {
+ public:
+  constexpr LineTable() {
+    for (int f = 0; f < kFieldCount; ++f) {
+      for (std::size_t k = 0; k < rowtag::kConstantCount; ++k) {
+        if (LineText(f, rowtag::kConstantTexts[k]).empty()) emptyConstants_[f] |= 1u << k;
+      }
+      changesMarker_[f] = LineText(f, kDummyMarker) != kDummyMarker;
+    }
+    for (std::size_t k = 0; k < rowtag::kConstantCount; ++k) {
+      const std::string_view word = LineText(kRunCheck, rowtag::kConstantTexts[k]);
+      if (word.size() + 2 > sizeof check_[k].bytes) continue;  // left to the piecewise writer
+      for (std::size_t i = 0; i < word.size(); ++i) check_[k].bytes[i] = word[i];
+      check_[k].bytes[word.size()] = '\r';
+      check_[k].bytes[word.size() + 1] = '\n';
+      check_[k].size = word.size() + 2;
     }
   }
-  return true;
+  // True when field `field` of length `len` is written as the bytes that lie for it (none for a
+  // constant). Short of the running check, LineText changes no stored text but the marker, so a
+  // text of another length is written as it is.
+  constexpr bool WrittenAsItLies(int field, std::uint32_t len) const {
+    // Both answers are worked out and one taken without a branch: which one varies at random.
+    const bool constant = rowtag::IsConstant(len);
+    const bool emptyConstant = (emptyConstants_[field] >> rowtag::ConstantIndex(len)) & 1u;
+    const bool maybeMarker = changesMarker_[field] & (len == kDummyMarker.size());
+    return (constant & emptyConstant) | (!constant & !maybeMarker);
+  }
+  // A running-check constant's line with its CR LF, in 8 bytes to copy whole; size 0 where it
+  // does not fit.
+  struct CheckLine {
+    char bytes[8] = {};
+    std::size_t size = 0;
+  };
+  constexpr const CheckLine& Check(std::uint32_t tag) const {
+    return check_[rowtag::ConstantIndex(tag)];
+  }
+
+ private:
+  std::uint32_t emptyConstants_[kFieldCount] = {};
+  bool changesMarker_[kFieldCount] = {};
+  CheckLine check_[rowtag::kConstantCount] = {};
+};
+
+constexpr LineTable kLines;
+
+// The line field `field` of `row` is written as; `p` is where its bytes would lie.
+std::string_view LineOf(const Row& row, int field, const char* p) {
+  const std::uint32_t len = row.len[field];
+  return rowtag::IsConstant(len) ? LineText(field, rowtag::ConstantText(len))
+                                 : LineText(field, std::string_view(p, len));
 }
+
+// Copies `text` and its CR LF to `o`; returns the end.
+char* PutLine(char* o, std::string_view text) {
+  if (!text.empty()) std::memcpy(o, text.data(), text.size());
+  o += text.size();
+  *o++ = '\r';
+  *o++ = '\n';
+  return o;
+}
+
+}  // namespace
 
 int Serialize(const EntryList& list, const std::function<int(const char*, std::size_t)>& sink) {
   Output out(sink);
@@ -97,49 +150,42 @@ int Serialize(const EntryList& list, const std::function<int(const char*, std::s
     return out.Error();
   }
   for (const Row& row : impl->rows) {
-    // A flag of exactly "0" is always held as the constant.
-    const std::string_view flag = row.len[kRunCheck] == rowtag::kZero ? "False\r\n" : "True\r\n";
-    // A record loaded as it lay, CR LF ends and no literal marker, is written from its own
-    // bytes: the first four lines there are exactly the lines to write.
-    if (WritesAsItLies(row)) {
-      const std::size_t n = static_cast<std::size_t>(FieldStart(row, kRunCheck) - row.base);
-      if (n + flag.size() <= Output::kSize) {
-        if (!out.Raw(row.base, n) || !out.Raw(flag.data(), flag.size())) return out.Error();
-        continue;
-      }
-    }
-    std::string_view v[kRunCheck];
-    std::size_t need = flag.size() + 2 * kRunCheck;
-    const char* p = row.base;
+    // A record loaded as it lay, CR LF ends, whose first four lines are in the buffer exactly as
+    // they are to be written: those bytes go as they are.
+    bool asItLies = row.gap == 2;
+    std::size_t lying = 0;
     for (int f = 0; f < kRunCheck; ++f) {
-      const std::uint32_t len = row.len[f];
-      if (rowtag::IsConstant(len)) {
-        v[f] = rowtag::ConstantText(len);
-      } else {
-        v[f] = {p, len};
-        p += len;
-      }
-      p += row.gap;
-      if ((f == kParams || f == kFolder) && v[f] == kDummyMarker) v[f] = {};
-      need += v[f].size();
+      asItLies = asItLies & kLines.WrittenAsItLies(f, row.len[f]);
+      lying += rowtag::Bytes(row.len[f]) + row.gap;
+    }
+    const std::uint32_t checkLen = row.len[kRunCheck];
+    const LineTable::CheckLine& check = kLines.Check(checkLen);
+    if (asItLies && rowtag::IsConstant(checkLen) && check.size != 0 &&
+        lying + check.size <= Output::kSize) {
+      char* o = out.Take(lying + check.size);
+      if (o == nullptr) return out.Error();
+      std::memcpy(o, row.base, lying);
+      std::memcpy(o + lying, check.bytes, sizeof check.bytes);  // within the slack
+      continue;
+    }
+    std::string_view line[kFieldCount];
+    std::size_t need = 2 * kFieldCount;
+    const char* p = row.base;
+    for (int f = 0; f < kFieldCount; ++f) {
+      line[f] = LineOf(row, f, p);
+      p += rowtag::Bytes(row.len[f]) + row.gap;
+      need += line[f].size();
     }
     if (need <= Output::kSize) {
       // The whole record in one piece of the buffer.
       char* o = out.Take(need);
       if (o == nullptr) return out.Error();
-      for (const std::string_view& text : v) {
-        if (!text.empty()) std::memcpy(o, text.data(), text.size());
-        o += text.size();
-        *o++ = '\r';
-        *o++ = '\n';
-      }
-      std::memcpy(o, flag.data(), flag.size());
+      for (const std::string_view& text : line) o = PutLine(o, text);
       continue;
     }
-    for (const std::string_view& text : v) {
+    for (const std::string_view& text : line) {
       if (!out.Line(text)) return out.Error();
     }
-    if (!out.Raw(flag.data(), flag.size())) return out.Error();
   }
   out.Drain();
   return out.Error();
