@@ -82,7 +82,9 @@ class LineTable {
   constexpr LineTable() {
     for (int f = 0; f < kFieldCount; ++f) {
       for (std::size_t k = 0; k < rowtag::kConstantCount; ++k) {
-        if (LineText(f, rowtag::kConstantTexts[k]).empty()) emptyConstants_[f] |= 1u << k;
+        // Only the tags in use: a length that is none of them goes to the piecewise writer.
+        const std::string_view text = rowtag::kConstantTexts[k];
+        if (!text.empty() && LineText(f, text).empty()) emptyConstants_[f] |= 1u << k;
       }
       changesMarker_[f] = LineText(f, kDummyMarker) != kDummyMarker;
     }
@@ -95,16 +97,10 @@ class LineTable {
       check_[k].size = word.size() + 2;
     }
   }
-  // True when field `field` of length `len` is written as the bytes that lie for it (none for a
-  // constant). Short of the running check, LineText changes no stored text but the marker, so a
-  // text of another length is written as it is.
-  constexpr bool WrittenAsItLies(int field, std::uint32_t len) const {
-    // Both answers are worked out and one taken without a branch: which one varies at random.
-    const bool constant = rowtag::IsConstant(len);
-    const bool emptyConstant = (emptyConstants_[field] >> rowtag::ConstantIndex(len)) & 1u;
-    const bool maybeMarker = changesMarker_[field] & (len == kDummyMarker.size());
-    return (constant & emptyConstant) | (!constant & !maybeMarker);
-  }
+  // The constants that field `field` writes as an empty line, one bit each by ConstantIndex.
+  constexpr std::uint32_t EmptyConstants(int field) const { return emptyConstants_[field]; }
+  // Whether field `field` writes the marker otherwise than as it is.
+  constexpr bool ChangesMarker(int field) const { return changesMarker_[field]; }
   // A running-check constant's line with its CR LF, in 8 bytes to copy whole; size 0 where it
   // does not fit.
   struct CheckLine {
@@ -122,6 +118,21 @@ class LineTable {
 };
 
 constexpr LineTable kLines;
+
+// True when field `Field` of length `len` is written as the bytes that lie for it (none for a
+// constant). Short of the running check, LineText changes no stored text but the marker, so a
+// text of another length is written as it is. Both answers are worked out and one taken without
+// a branch: which one it is varies at random.
+template <int Field>
+bool WrittenAsItLies(std::uint32_t len) {
+  constexpr std::uint32_t kEmpty = kLines.EmptyConstants(Field);
+  constexpr bool kChangesMarker = kLines.ChangesMarker(Field);
+  const bool constant = rowtag::IsConstant(len);
+  if constexpr (kEmpty == 0 && !kChangesMarker) return !constant;
+  const bool emptyConstant = (kEmpty >> rowtag::ConstantIndex(len)) & 1u;
+  const bool maybeMarker = kChangesMarker & (len == kDummyMarker.size());
+  return (constant & emptyConstant) | (!constant & !maybeMarker);
+}
 
 // The line field `field` of `row` is written as; `p` is where its bytes would lie.
 std::string_view LineOf(const Row& row, int field, const char* p) {
@@ -152,12 +163,13 @@ int Serialize(const EntryList& list, const std::function<int(const char*, std::s
   for (const Row& row : impl->rows) {
     // A record loaded as it lay, CR LF ends, whose first four lines are in the buffer exactly as
     // they are to be written: those bytes go as they are.
-    bool asItLies = row.gap == 2;
-    std::size_t lying = 0;
-    for (int f = 0; f < kRunCheck; ++f) {
-      asItLies = asItLies & kLines.WrittenAsItLies(f, row.len[f]);
-      lying += rowtag::Bytes(row.len[f]) + row.gap;
-    }
+    const bool asItLies = (row.gap == 2) & WrittenAsItLies<kPath>(row.len[kPath]) &
+                          WrittenAsItLies<kParams>(row.len[kParams]) &
+                          WrittenAsItLies<kFolder>(row.len[kFolder]) &
+                          WrittenAsItLies<kWindowState>(row.len[kWindowState]);
+    const std::size_t lying = rowtag::Bytes(row.len[kPath]) + rowtag::Bytes(row.len[kParams]) +
+                              rowtag::Bytes(row.len[kFolder]) +
+                              rowtag::Bytes(row.len[kWindowState]) + 4u * row.gap;
     const std::uint32_t checkLen = row.len[kRunCheck];
     const LineTable::CheckLine& check = kLines.Check(checkLen);
     if (asItLies && rowtag::IsConstant(checkLen) && check.size != 0 &&
