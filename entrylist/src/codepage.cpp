@@ -48,7 +48,6 @@ class Win32CodePage final : public CodePage {
   Win32CodePage() {
     CPINFO info{};
     if (GetCPInfo(CP_ACP, &info) && info.MaxCharSize > 1) {
-      MarkDoubleByte();
       for (int k = 0; k + 1 < MAX_LEADBYTES; k += 2) {
         const unsigned first = info.LeadByte[k];
         const unsigned last = info.LeadByte[k + 1];

@@ -103,8 +103,15 @@ std::string_view WindowStatePlainWord(std::int32_t bounded) {
 std::string CommandLineOf(std::string_view path, std::string_view params) {
   bool quote = false;
   for (char c : path) quote = quote || IsArgumentBreak(c);
-  std::string line = quote ? "\"" + std::string(path) + "\"" : std::string(path);
-  if (!IsNoneText(params)) line += " " + std::string(params);
+  // Appended piece by piece: GCC 12 warns falsely of an overlap in "\"" + std::string at -O2.
+  std::string line;
+  if (quote) line += '"';
+  line += path;
+  if (quote) line += '"';
+  if (!IsNoneText(params)) {
+    line += ' ';
+    line += params;
+  }
   return line;
 }
 

@@ -4,6 +4,7 @@
 // few constant values take no bytes at all; they are tagged in the length.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -25,17 +26,24 @@ inline constexpr std::uint32_t kMaxBytes = kFirst - 1;
 
 inline constexpr bool IsConstant(std::uint32_t len) { return len >= kFirst; }
 inline constexpr std::uint32_t Bytes(std::uint32_t len) { return IsConstant(len) ? 0 : len; }
+// The constants' texts, by ConstantIndex; the unused ones empty. Every entry is set to a text:
+// GCC 12 cannot read a default-made string_view of a constant table at compile time.
+inline constexpr std::size_t kConstantCount = 0x100000000ull - kFirst;
+inline constexpr std::array<std::string_view, kConstantCount> kConstantTexts = [] {
+  std::array<std::string_view, kConstantCount> texts;
+  for (std::string_view& text : texts) text = std::string_view("", 0);
+  texts[kDummy - kFirst] = kDummyMarker;
+  texts[kZero - kFirst] = "0";
+  texts[kOne - kFirst] = "1";
+  return texts;
+}();
+// A tag's place in kConstantTexts; within the table for any length, so that it may be read
+// before the length is known to be a tag.
+inline constexpr std::size_t ConstantIndex(std::uint32_t len) {
+  return (len - kFirst) % kConstantCount;
+}
 inline std::string_view ConstantText(std::uint32_t len) {
-  switch (len) {
-    case kDummy:
-      return kDummyMarker;
-    case kZero:
-      return "0";
-    case kOne:
-      return "1";
-    default:
-      return {};
-  }
+  return kConstantTexts[ConstantIndex(len)];
 }
 }  // namespace rowtag
 

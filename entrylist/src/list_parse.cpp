@@ -1,28 +1,20 @@
 #include "entrylist/list_parse.h"
 
-#include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <new>
-#include <stdexcept>
 
 #include "entry_list_impl.h"
+#include "entrylist/entry_fields.h"
 #include "entrylist/errors.h"
 #include "line_scan.h"
 #include "list_file_internal.h"
+#include "list_parse_internal.h"
 
 namespace pallomar {
-
+namespace listparse {
 namespace {
 
 using linescan::FindStop;
 using linescan::kBlock;
-
-constexpr char kCtrlZ = 0x1A;
-
-bool Equals(const char* p, std::uint32_t n, std::string_view s) {
-  return n == s.size() && std::memcmp(p, s.data(), n) == 0;
-}
 
 // Copies `n` < 16 bytes from `src` down to `dst` (dst < src, ranges may overlap): every load
 // comes before the stores it could meet.
@@ -70,15 +62,6 @@ char* ScanAndMove(char* r, char* end, char*& w) {
   return q;
 }
 
-// What reading one line met on the way.
-struct LineInfo {
-  bool present = false;     // the line was in the file (not read past its end)
-  bool terminated = false;  // it ended with LF or CR LF
-  bool lfOnly = false;
-  bool loneCr = false;
-  bool nul = false;
-};
-
 // Reads one line at `r`: its value goes to `w` (never past `r`), CRs dropped and cut at the
 // first NUL; `r` moves past the LF. At the end of the data every line reads empty.
 std::uint32_t ReadLine(char*& r, char* end, char*& w, LineInfo& info) {
@@ -114,83 +97,45 @@ std::uint32_t ReadLine(char*& r, char* end, char*& w, LineInfo& info) {
   return static_cast<std::uint32_t>(n);
 }
 
-// Finds the stop bytes (LF, CR, NUL) of many short lines from one 64-byte window at a time,
-// instead of scanning afresh for each line.
-class StopScanner {
- public:
-  explicit StopScanner(const char* end) : end_(end) {}
-
-  // Forget the window: the bytes under it were moved.
-  void Reset() { base_ = nullptr; }
-
-  // The first stop byte at or after `from`, or the end.
-  const char* Next(const char* from) {
-    for (;;) {
-      if (base_ != nullptr && from >= base_ && from < base_ + kWindow) {
-        const std::uint64_t m = mask_ & (~0ull << (from - base_));
-        if (m != 0) return base_ + std::countr_zero(m);
-        if (end_ - base_ <= kWindow) return end_;
-        from = base_ + kWindow;
-      }
-      if (end_ - from < kWindow) {
-        base_ = nullptr;
-        return FindStop(from, end_);
-      }
-      std::uint64_t mask = 0;
-      for (std::size_t i = 0; i < kWindow / kBlock; ++i) {
-        mask |= std::uint64_t{linescan::StopBits(from + kBlock * i)} << (kBlock * i);
-      }
-      base_ = from;
-      mask_ = mask;
-    }
+// The length line `text` of field `field` takes in a row: the tag of the constant it reads as,
+// or its own size. An optional line that says none holds the marker, the running check is on
+// only for its word, and a window state of "0" or "1" needs no bytes either.
+inline std::uint32_t RowLength(int field, std::string_view text) {
+  switch (field) {
+    case kParams:
+    case kFolder:
+      if (IsNoneText(text)) return rowtag::kDummy;
+      break;
+    case kWindowState:
+      if (text == "0") return rowtag::kZero;
+      if (text == "1") return rowtag::kOne;
+      break;
+    case kRunCheck:
+      return RunCheckFileWordOn(text) ? rowtag::kOne : rowtag::kZero;
+    default:
+      break;
   }
+  return static_cast<std::uint32_t>(text.size());
+}
 
- private:
-  static constexpr std::ptrdiff_t kWindow = 64;
-  const char* end_;
-  const char* base_ = nullptr;
-  std::uint64_t mask_ = 0;
-};
+// What the notes say of a record's own lines, taken as each is read: a value moved later may
+// go over a marker line's bytes.
+struct LineMarks {
+  bool marker[2] = {false, false};  // the parameters, the folder line spells the marker
+  std::string_view runCheck;
 
-// Collects the notes, each line kind only once per file.
-class NoteTaker {
- public:
-  explicit NoteTaker(ListNotes* notes) : notes_(notes) {}
-  bool On() const { return notes_ != nullptr; }
-
-  void Add(ListNoteKind kind, std::size_t entry, std::size_t count = 0,
-           std::string_view text = {}) {
-    ListNote n{kind, entry, count, {}, false};
-    n.text.assign(text.substr(0, kNoteTextBytes));
-    n.textCut = text.size() > kNoteTextBytes;
-    notes_->items.push_back(std::move(n));
+  void Mark(int field, std::string_view text) {
+    if (field == kParams || field == kFolder) marker[field - kParams] = text == kDummyMarker;
+    if (field == kRunCheck) runCheck = text;
   }
-  void Line(const LineInfo& info, std::size_t entry) {
-    if (info.loneCr) Once(loneCr_, ListNoteKind::LoneCr, entry);
-    if (info.nul) Once(nul_, ListNoteKind::NulCut, entry);
-    if (info.lfOnly) Once(lfOnly_, ListNoteKind::LfOnly, entry);
-  }
-  void LfOnly(std::size_t entry) { Once(lfOnly_, ListNoteKind::LfOnly, entry); }
-
- private:
-  void Once(bool& done, ListNoteKind kind, std::size_t entry) {
-    if (done) return;
-    done = true;
-    Add(kind, entry);
-  }
-  ListNotes* notes_;
-  bool loneCr_ = false;
-  bool nul_ = false;
-  bool lfOnly_ = false;
 };
 
 // The notes on a record's parameters, folder and running-check lines, in that order.
-void NoteFields(NoteTaker& notes, std::size_t entry, bool dummyParams, bool dummyFolder,
-                std::string_view runCheck, bool runCheckPresent) {
-  if (dummyParams) notes.Add(ListNoteKind::DummyParams, entry);
-  if (dummyFolder) notes.Add(ListNoteKind::DummyFolder, entry);
-  if (runCheckPresent && runCheck != "True" && runCheck != "False") {
-    notes.Add(ListNoteKind::RunCheckText, entry, 0, runCheck);
+void NoteFields(NoteTaker& notes, std::size_t entry, const LineMarks& marks, bool runCheckPresent) {
+  if (marks.marker[0]) notes.Add(ListNoteKind::DummyParams, entry);
+  if (marks.marker[1]) notes.Add(ListNoteKind::DummyFolder, entry);
+  if (runCheckPresent && !IsRunCheckFileWord(marks.runCheck)) {
+    notes.Add(ListNoteKind::RunCheckText, entry, 0, marks.runCheck);
   }
 }
 
@@ -225,24 +170,29 @@ bool TakeInPlace(char*& r, char* end, StopScanner& scan, Row& row, NoteTaker& no
   }
   row.base = r;
   row.gap = gap;
-  row.len[kPath] = static_cast<std::uint32_t>(len[kPath]);
-  row.len[kParams] = len[kParams] == 0 ? rowtag::kDummy : static_cast<std::uint32_t>(len[kParams]);
-  row.len[kFolder] = len[kFolder] == 0 ? rowtag::kDummy : static_cast<std::uint32_t>(len[kFolder]);
-  row.len[kWindowState] = static_cast<std::uint32_t>(len[kWindowState]);
-  row.len[kRunCheck] = Equals(start[kRunCheck], static_cast<std::uint32_t>(len[kRunCheck]), "True")
-                           ? rowtag::kOne
-                           : rowtag::kZero;
+  // A constant takes no bytes, and here the row's texts are where they lie: a line becomes
+  // one only where it lies empty, or as the last line, after which nothing is looked for.
+  const auto length = [&](int f) {
+    return len[f] == 0 || f == kRunCheck ? RowLength(f, {start[f], len[f]})
+                                         : static_cast<std::uint32_t>(len[f]);
+  };
+  row.len[kPath] = length(kPath);
+  row.len[kParams] = length(kParams);
+  row.len[kFolder] = length(kFolder);
+  row.len[kWindowState] = length(kWindowState);
+  row.len[kRunCheck] = length(kRunCheck);
   if (notes.On()) {
     if (gap == 1) notes.LfOnly(entry);
-    NoteFields(notes, entry, std::string_view(start[kParams], len[kParams]) == kDummyMarker,
-               std::string_view(start[kFolder], len[kFolder]) == kDummyMarker,
-               {start[kRunCheck], len[kRunCheck]}, true);
+    LineMarks marks;
+    for (int f = 0; f < kFieldCount; ++f) marks.Mark(f, {start[f], len[f]});
+    NoteFields(notes, entry, marks, true);
   }
   r = p;
   return true;
 }
 
-// Reads the version line at `r`; false when it is not one the reader accepts.
+}  // namespace
+
 bool ReadVersion(char*& r, char* end, NoteTaker& notes, ListNotes* out, bool complete) {
   char* w = r;
   char* const begin = r;
@@ -263,10 +213,10 @@ bool ReadVersion(char*& r, char* end, NoteTaker& notes, ListNotes* out, bool com
   return true;
 }
 
-// Reads the record at `r` into `row`. False when a read failure cut it short (`complete`
-// false): such a record is dropped whole.
-bool ReadRecord(char*& r, char* end, StopScanner& scan, NoteTaker& notes, std::size_t entry,
-                bool complete, Row& row) {
+namespace {
+
+bool ParseRecord(char*& r, char* end, StopScanner& scan, NoteTaker& notes, std::size_t entry,
+                 bool complete, Row& row) {
   if (TakeInPlace(r, end, scan, row, notes, entry)) return true;
   scan.Reset();
   // Otherwise the record's values are moved together at its own start, over the dropped
@@ -277,41 +227,22 @@ bool ReadRecord(char*& r, char* end, StopScanner& scan, NoteTaker& notes, std::s
   char* w = r;
   int present = 0;
   bool blank = true;
-  const auto line = [&](char* at) {
+  LineMarks marks;
+  for (int f = 0; f < kFieldCount; ++f) {
+    char* const at = w;
     const std::uint32_t len = ReadLine(r, end, w, info);
     present += info.present ? 1 : 0;
     blank = blank && len == 0;
     if (notes.On()) notes.Line(info, entry);
-    return std::string_view(at, len);
-  };
-  row.len[kPath] = static_cast<std::uint32_t>(line(w).size());
-  // The next line's value may be written over a marker line's bytes: remember it now.
-  bool markerLine[2] = {false, false};
-  for (int f : {kParams, kFolder}) {
-    char* const at = w;
-    const std::string_view text = line(at);
-    markerLine[f - kParams] = text == kDummyMarker;
-    if (text.empty() || text == kDummyMarker) {
-      row.len[f] = rowtag::kDummy;
-      w = at;
-    } else {
-      row.len[f] = static_cast<std::uint32_t>(text.size());
-    }
+    const std::string_view text(at, len);
+    marks.Mark(f, text);
+    row.len[f] = RowLength(f, text);
+    // A constant's bytes are left out: the next value goes over them.
+    if (rowtag::IsConstant(row.len[f])) w = at;
   }
-  char* at = w;
-  std::string_view text = line(at);
-  if (text == "0" || text == "1") {
-    row.len[kWindowState] = text[0] == '0' ? rowtag::kZero : rowtag::kOne;
-    w = at;
-  } else {
-    row.len[kWindowState] = static_cast<std::uint32_t>(text.size());
-  }
-  at = w;
-  text = line(at);
-  row.len[kRunCheck] = text == "True" ? rowtag::kOne : rowtag::kZero;
   if (!complete && !info.terminated) return false;
   if (notes.On() && present != 0) {
-    NoteFields(notes, entry, markerLine[0], markerLine[1], text, present == kFieldCount);
+    NoteFields(notes, entry, marks, present == kFieldCount);
     if (present < kFieldCount) {
       notes.Add(blank ? ListNoteKind::BlankTail : ListNoteKind::CutRecord, entry,
                 blank ? 0 : static_cast<std::size_t>(present));
@@ -322,9 +253,22 @@ bool ReadRecord(char*& r, char* end, StopScanner& scan, NoteTaker& notes, std::s
 
 }  // namespace
 
+bool ReadRecord(char*& r, char* end, StopScanner& scan, NoteTaker& notes, std::size_t entry,
+                bool complete, Row& row) {
+  return ParseRecord(r, end, scan, notes, entry, complete, row);
+}
+
+}  // namespace listparse
+
 bool IsAcceptedVersion(std::string_view line) {
   return line == "100" || line == "101" || line == kCurrentVersion;
 }
+
+using listparse::kCtrlZ;
+using listparse::NoteTaker;
+using listparse::ParseRecord;
+using listparse::ReadVersion;
+using listparse::StopScanner;
 
 ListFileReadResult ParseListBytes(std::unique_ptr<char[]> bytes, std::size_t size, EntryList& list,
                                   const ParseOptions& options) {
@@ -356,7 +300,7 @@ ListFileReadResult ParseListBytes(std::unique_ptr<char[]> bytes, std::size_t siz
   std::size_t entry = 0;
   do {
     Row row;
-    if (!ReadRecord(r, end, scan, notes, entry, options.complete, row)) break;
+    if (!ParseRecord(r, end, scan, notes, entry, options.complete, row)) break;
     impl.rows.push_back(row);
     ++entry;
   } while (r != end && *r != kCtrlZ);
@@ -364,160 +308,6 @@ ListFileReadResult ParseListBytes(std::unique_ptr<char[]> bytes, std::size_t siz
     notes.Add(ListNoteKind::CtrlZTail, kWholeFile, static_cast<std::size_t>(end - r));
   }
   return ListFileReadResult::Loaded;
-}
-
-// ---- one record at a time ----
-
-struct ListRecordStream::State {
-  State(FileSystem& f, FileHandle file, ListNotes* n) : fs(f), h(file), notes(n), taker(n) {}
-  ~State() { std::free(buf); }
-
-  FileSystem& fs;
-  FileHandle h;
-  ListNotes* notes;
-  NoteTaker taker;
-  char* buf = nullptr;
-  std::size_t cap = 0;
-  std::size_t at = 0;       // the read position in `buf`
-  std::size_t used = 0;     // bytes in `buf`
-  std::uint64_t base = 0;   // the file offset of buf[0]
-  std::uint64_t total = 0;  // bytes read from the file
-  bool eof = false;
-  bool done = false;
-  bool empty = false;
-  std::size_t entry = 0;       // the record the next step reads
-  std::uint64_t recordAt = 0;  // where the last record read began
-  EntryList record;
-  std::string firstLine;
-
-  // Reads one more piece, moving what is still to read to the front first.
-  void ReadMore() {
-    if (at != 0) {
-      std::memmove(buf, buf + at, used - at);
-      used -= at;
-      base += at;
-      at = 0;
-    }
-    if (used == cap) {
-      // realloc: the C library can move a big buffer by remapping its pages, not copying them.
-      const std::size_t bigger = cap == 0 ? kFirstPiece : cap * 2;
-      char* const grown = static_cast<char*>(std::realloc(buf, bigger));
-      if (grown == nullptr) throw std::bad_alloc();
-      buf = grown;
-      cap = bigger;
-    }
-    std::size_t got = 0;
-    if (const int e = fs.Read(h, buf + used, std::min(cap - used, kReadPiece), got)) {
-      throw EInOutError(e);
-    }
-    used += got;
-    total += got;
-    if (notes != nullptr) notes->size = total;
-    if (got == 0) eof = true;
-  }
-
-  // Makes the buffer hold `lines` whole lines from the read position and the byte after them,
-  // or everything up to the end of the file.
-  void Hold(int lines) {
-    std::size_t scanned = at;
-    int seen = 0;
-    for (;;) {
-      while (seen < lines && scanned < used) {
-        const void* lf = std::memchr(buf + scanned, '\n', used - scanned);
-        if (lf == nullptr) {
-          scanned = used;
-          break;
-        }
-        scanned = static_cast<std::size_t>(static_cast<const char*>(lf) - buf) + 1;
-        ++seen;
-      }
-      if ((seen == lines && scanned < used) || eof) return;
-      const std::size_t before = at;
-      ReadMore();
-      scanned -= before - at;
-    }
-  }
-
-  static constexpr std::size_t kFirstPiece = 64 * 1024;
-  static constexpr std::size_t kReadPiece = 1 << 20;
-};
-
-ListRecordStream::ListRecordStream(FileSystem& fs, FileHandle h, ListNotes* notes)
-    : state_(std::make_unique<State>(fs, h, notes)) {}
-
-ListRecordStream::~ListRecordStream() = default;
-
-ListFileReadResult ListRecordStream::Start() {
-  State& s = *state_;
-  s.Hold(1);
-  char* r = s.buf + s.at;
-  char* const end = s.buf + s.used;
-  // The first line is kept even without notes: a message may quote it.
-  ListNotes own;
-  NoteTaker ownTaker(&own);
-  const bool accepted = s.notes != nullptr ? ReadVersion(r, end, s.taker, s.notes, true)
-                                           : ReadVersion(r, end, ownTaker, &own, true);
-  s.firstLine = s.notes != nullptr ? s.notes->firstLine : own.firstLine;
-  if (!accepted) {
-    s.done = true;
-    return ListFileReadResult::HeaderNotAccepted;
-  }
-  s.at = static_cast<std::size_t>(r - s.buf);
-  // Whether anything follows the version line: the bytes after it are in the buffer already.
-  s.empty = s.at == s.used && s.eof;
-  return ListFileReadResult::Loaded;
-}
-
-bool ListRecordStream::Next() {
-  State& s = *state_;
-  if (s.notes != nullptr) s.notes->items.clear();
-  if (s.done) return false;
-  s.Hold(kFieldCount);
-  if (s.entry != 0 && (s.at == s.used || s.buf[s.at] == kCtrlZ)) {
-    s.done = true;
-    if (s.at != s.used && s.notes != nullptr) {
-      // The rest of the file is counted, not kept.
-      std::uint64_t rest = s.used - s.at;
-      s.at = s.used;
-      while (!s.eof) {
-        const std::size_t before = s.used;
-        s.ReadMore();
-        rest += s.used - before;
-        s.at = s.used;
-      }
-      s.taker.Add(ListNoteKind::CtrlZTail, kWholeFile, static_cast<std::size_t>(rest));
-    }
-    return false;
-  }
-  char* r = s.buf + s.at;
-  char* const end = s.buf + s.used;
-  StopScanner scan(end);
-  Row row;
-  s.recordAt = s.base + s.at;
-  ReadRecord(r, end, scan, s.taker, s.entry, true, row);
-  s.at = static_cast<std::size_t>(r - s.buf);
-  EntryList::Impl& impl = EntryListAccess::Of(s.record);
-  impl.rows.assign(1, row);
-  ++s.entry;
-  // The reader's last record ends the file; so does a step that reached its end.
-  if (s.at == s.used && s.eof) s.done = true;
-  return true;
-}
-
-const EntryList& ListRecordStream::Record() const { return state_->record; }
-std::size_t ListRecordStream::Entry() const { return state_->entry - 1; }
-std::uint64_t ListRecordStream::RecordOffset() const { return state_->recordAt; }
-bool ListRecordStream::NothingAfterVersion() const { return state_->empty; }
-const std::string& ListRecordStream::FirstLine() const { return state_->firstLine; }
-std::uint64_t ListRecordStream::ReadPosition() const { return state_->base + state_->used; }
-
-void ListRecordStream::SeekRecord(std::uint64_t offset, std::size_t entry) {
-  State& s = *state_;
-  if (const int e = s.fs.Seek(s.h, offset)) throw EInOutError(e);
-  s.at = s.used = 0;
-  s.base = offset;
-  s.eof = s.done = false;
-  s.entry = entry;
 }
 
 }  // namespace pallomar

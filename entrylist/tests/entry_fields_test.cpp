@@ -52,6 +52,10 @@ TEST(EntryFields, OptionalTextsAndFlagsRoundTripThroughTheirStoredForms) {
   EXPECT_TRUE(RunCheckOn(RunCheckFlag(true)));
   EXPECT_FALSE(RunCheckOn(RunCheckFlag(false)));
   EXPECT_TRUE(RunCheckOn(""));  // only exactly "0" is off
+  EXPECT_TRUE(RunCheckFileWordOn(RunCheckFileWord(true)));
+  EXPECT_FALSE(RunCheckFileWordOn(RunCheckFileWord(false)));
+  EXPECT_FALSE(RunCheckFileWordOn("true"));  // in a file only the exact word is on
+  EXPECT_FALSE(IsRunCheckFileWord("1"));
   EXPECT_EQ(WindowState::FromValue(-5).StoredText(), "-1");
 }
 

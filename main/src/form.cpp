@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "entrylist/entry_fields.h"
 #include "entrylist/errors.h"
 #include "entrylist/list_file.h"
 #include "entrylist/paths.h"
@@ -20,16 +21,10 @@ using platform::kButtonOK;
 using platform::kButtonYes;
 using platform::MsgType;
 
-// Every byte from 0x01 to the space separates arguments; NUL ends the line.
-bool IsBlank(char c) {
-  const auto b = static_cast<unsigned char>(c);
-  return b != 0 && b <= 0x20;
-}
-
 // Parses one argument of a line without NUL starting at `pos`, moving `pos` past it.
 std::string NextArgument(std::string_view s, std::size_t& pos, const CodePage& cp) {
   for (;;) {
-    while (pos < s.size() && IsBlank(s[pos])) ++pos;
+    while (pos < s.size() && IsArgumentBreak(s[pos])) ++pos;
     // An empty pair of quotes before an argument stands for nothing.
     if (pos + 1 < s.size() && s[pos] == '"' && s[pos + 1] == '"')
       pos += 2;
@@ -37,7 +32,7 @@ std::string NextArgument(std::string_view s, std::size_t& pos, const CodePage& c
       break;
   }
   std::string arg;
-  while (pos < s.size() && !IsBlank(s[pos])) {
+  while (pos < s.size() && !IsArgumentBreak(s[pos])) {
     if (s[pos] == '"') {
       ++pos;
       while (pos < s.size() && s[pos] != '"') {
@@ -413,158 +408,6 @@ void TForm1::WMDropFiles(platform::DropHandle drop) {
     }
     platform_.DropFinish(drop);
   });
-}
-
-// --- entry panel ---
-
-void TForm1::PutPath(const std::string& path) {
-  std::string before = view_.EditText(EditId::Edit1);
-  view_.SetEditText(EditId::Edit1, path);
-  if (before == path) return;
-  ReadSelection();
-  history_.Record(Step::PathPut(std::move(before), model_.selected));
-}
-
-void TForm1::Button1Click() {
-  Dispatch([&] {
-    if (!OpenDialog1.Execute()) return;
-    ReadPanel();
-    ReadSelection();
-    PanelValues before = model_.panel;
-    model_.panel = PanelForFile(OpenDialog1.FileName, *cp_);
-    WritePanel();
-    if (before != model_.panel)
-      history_.Record(Step::PanelFilled(std::move(before), model_.selected));
-  });
-}
-
-void TForm1::ButtonaddClick() {
-  Dispatch([&] {
-    ReadPanel();
-    ReadSelection();
-    PanelValues typed = model_.panel;
-    const std::size_t before = model_.list.Count();
-    AddOutcome outcome;
-    try {
-      outcome = model_.AddFromPanel([&] {
-        platform_.AlertBeep();
-        platform_.ShowMessageBox(text::kMsgNeedExtension, MsgType::Information, kButtonOK,
-                                 platform::kCentre, platform::kCentre);
-      });
-    } catch (...) {
-      ResyncListAfterError(before);
-      throw;
-    }
-    if (outcome == AddOutcome::Refused) {
-      platform_.AlertBeep();
-      return;
-    }
-    const std::size_t count = model_.list.Count();
-    view_.ListRowsChanged(before, count - 1, count);
-    WritePanel();
-    history_.Record(Step::Added(before, std::move(typed), model_.selected));
-  });
-}
-
-void TForm1::ButtondelClick() {
-  Dispatch([&] {
-    ReadSelection();
-    if (!model_.selected) {
-      platform_.AlertBeep();
-      return;
-    }
-    ReadPanel();
-    const std::size_t row = *model_.selected;
-    const std::size_t before = model_.list.Count();
-    PanelValues typed = model_.panel;
-    Entry entry = model_.list.EntryAt(row);
-    SelectOutcome outcome;
-    try {
-      outcome = model_.TakeOut();
-    } catch (const EConvertError&) {
-      // The edits already show the entry; the window state and check stay as they were.
-      WritePanelEdits();
-      throw;
-    } catch (...) {
-      ResyncListAfterError(before);
-      throw;
-    }
-    if (outcome == SelectOutcome::NothingSelected) {
-      platform_.AlertBeep();
-      return;
-    }
-    WritePanel();
-    view_.ListRowsChanged(row, before - 1, model_.list.Count());
-    WriteSelection();
-    history_.Record(Step::TakenOut(row, std::move(entry), std::move(typed)));
-  });
-}
-
-void TForm1::ButtoneraseClick() {
-  Dispatch([&] {
-    ReadSelection();
-    const std::size_t before = model_.list.Count();
-    const std::optional<std::size_t> row = model_.selected;
-    Entry entry = row ? model_.list.EntryAt(*row) : Entry{};
-    if (model_.EraseSelected() == SelectOutcome::NothingSelected || !row) {
-      platform_.AlertBeep();
-      return;
-    }
-    view_.ListRowsChanged(*row, before - 1, model_.list.Count());
-    WriteSelection();
-    history_.Record(Step::Erased(*row, std::move(entry)));
-  });
-}
-
-void TForm1::ButtonupClick() {
-  Dispatch([&] {
-    ReadSelection();
-    const std::optional<std::size_t> from = model_.selected;
-    const MoveOutcome outcome = model_.MoveUp();
-    if (outcome == MoveOutcome::NothingSelected) {
-      platform_.AlertBeep();
-      return;
-    }
-    if (outcome == MoveOutcome::Unchanged || !from || !model_.selected) return;
-    view_.ListRowsChanged(*model_.selected, *from, model_.list.Count());
-    WriteSelection();
-    history_.Record(Step::Moved(*from, *model_.selected));
-  });
-}
-
-void TForm1::ButtondownClick() {
-  Dispatch([&] {
-    ReadSelection();
-    const std::optional<std::size_t> from = model_.selected;
-    const MoveOutcome outcome = model_.MoveDown();
-    if (outcome == MoveOutcome::NothingSelected) {
-      platform_.AlertBeep();
-      return;
-    }
-    if (outcome == MoveOutcome::Unchanged || !from || !model_.selected) return;
-    view_.ListRowsChanged(*from, *model_.selected, model_.list.Count());
-    WriteSelection();
-    history_.Record(Step::Moved(*from, *model_.selected));
-  });
-}
-
-void TForm1::ShowDetails() {
-  ReadSelection();
-  const std::optional<std::string> details = model_.DetailsText();
-  if (!details) {
-    platform_.AlertBeep();
-    return;
-  }
-  const ScreenPoint at = BoxAt(40, 70);
-  platform_.ShowMessageBox(*details, MsgType::Custom, kButtonOK, at.x, at.y);
-}
-
-void TForm1::ButtoninfoClick() {
-  Dispatch([&] { ShowDetails(); });
-}
-
-void TForm1::ListBox1DblClick() {
-  Dispatch([&] { ShowDetails(); });
 }
 
 }  // namespace pallomar

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "entrylist/entry_fields.h"
 #include "entrylist/errors.h"
 #include "form_fixture.h"
 
@@ -62,6 +63,17 @@ TEST(FirstArgumentTest, SplitsLikeTheProgramsOwnRuleNotTheCRuntimes) {
   };
   for (const ArgCase& c : cases)
     EXPECT_EQ(FirstArgument(c.line, Cp932()), c.first) << "line: " << c.line;
+}
+
+// One rule says which bytes break a command line: a path that the command-line form quotes for
+// them comes back whole as the editor's argument.
+TEST(FirstArgumentTest, ReadsBackThePathTheCommandLineFormQuotes) {
+  for (const std::string path : {"C:\\a.plw", "C:\\My Lists\\a.plw", "C:\\a\tb.plw",
+                                 "C:\\a\x1f"
+                                 "b.plw",
+                                 "C:\\表 ソフト\\a.plw"}) {
+    EXPECT_EQ(FirstArgument("prog " + CommandLineOf(path, ""), Cp932()), path) << path;
+  }
 }
 
 // --- construction and start-up ---

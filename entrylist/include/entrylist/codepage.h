@@ -13,8 +13,6 @@ class CodePage {
  public:
   constexpr CodePage() = default;
   virtual ~CodePage() = default;
-  // True for a double-byte code page such as 932.
-  bool IsDoubleByte() const { return doubleByte_; }
   // A table lookup, not a virtual call: every text walk asks it once per character.
   bool IsLeadByte(unsigned char b) const { return lead_[b]; }
   // Lower-cases in place; the byte length never changes.
@@ -28,16 +26,13 @@ class CodePage {
   }
 
  protected:
-  constexpr void MarkDoubleByte() { doubleByte_ = true; }
   // Marks lead bytes `first` to `last`.
   constexpr void AddLeadBytes(unsigned first, unsigned last) {
-    MarkDoubleByte();
     for (unsigned b = first; b <= last && b < 256; ++b) lead_[b] = true;
   }
 
  private:
   std::array<bool, 256> lead_{};
-  bool doubleByte_ = false;
 };
 
 // The active ANSI code page, read once at first use. On Windows from GetCPInfo and

@@ -16,9 +16,9 @@ namespace pallomar {
 // --- Optional texts (parameters, working folder) -----------------------------------------------
 
 // A parameters or working-folder text that says "none": the marker, or empty.
-inline bool IsNoneText(std::string_view text) { return text.empty() || text == kDummyMarker; }
+constexpr bool IsNoneText(std::string_view text) { return text.empty() || text == kDummyMarker; }
 // The value a stored optional text stands for: the marker reads as empty.
-inline std::string_view OptionalValue(std::string_view stored) {
+constexpr std::string_view OptionalValue(std::string_view stored) {
   return stored == kDummyMarker ? std::string_view() : stored;
 }
 // The stored form of an optional value: an empty one becomes the marker.
@@ -70,9 +70,17 @@ std::string_view WindowStatePlainWord(std::int32_t bounded);
 // --- Running check -----------------------------------------------------------------------------
 
 // A running-check flag is off only when it is exactly "0".
-inline bool RunCheckOn(std::string_view flag) { return flag != "0"; }
+constexpr bool RunCheckOn(std::string_view flag) { return flag != "0"; }
 // The stored flag of a running check.
-inline std::string_view RunCheckFlag(bool on) { return on ? "1" : "0"; }
+constexpr std::string_view RunCheckFlag(bool on) { return on ? "1" : "0"; }
+// The running check's word in a list file: a save writes "True" or "False"; only "True" reads
+// as on.
+constexpr std::string_view RunCheckFileWord(bool on) { return on ? "True" : "False"; }
+constexpr bool RunCheckFileWordOn(std::string_view word) { return word == RunCheckFileWord(true); }
+// True for either of the words a save writes.
+constexpr bool IsRunCheckFileWord(std::string_view word) {
+  return word == RunCheckFileWord(true) || word == RunCheckFileWord(false);
+}
 
 // --- Programs and their command lines ----------------------------------------------------------
 

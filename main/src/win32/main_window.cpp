@@ -76,8 +76,9 @@ MainWindow::~MainWindow() {
 
 bool MainWindow::Create(HINSTANCE instance) {
   const layout::WindowDef& def = layout::Window();
-  // The hint window's class lives in the common controls.
-  INITCOMMONCONTROLSEX common{sizeof(common), ICC_WIN95_CLASSES};
+  // The window's controls (and the hint window's class) are the common controls' own, so the
+  // window that makes them registers them.
+  INITCOMMONCONTROLSEX common{sizeof(common), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&common);
   HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(1));
   if (icon == nullptr) icon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));

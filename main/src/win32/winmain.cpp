@@ -1,8 +1,6 @@
 // The program: the platform services, Form1, its first showing and the one message loop.
-#include <windows.h>
-// The common controls header needs windows.h first.
-#include <commctrl.h>
 #include <objbase.h>
+#include <windows.h>
 
 #include "platform/win32_platform.h"
 #include "win32/main_window.h"
@@ -21,8 +19,6 @@ int RunMessageLoop(pallomar::win32::MainWindow& window) {
 }
 
 int RunProgram(HINSTANCE instance, int showCommand) {
-  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
-  InitCommonControlsEx(&controls);
   try {
     pallomar::platform::Win32Platform platform;
     pallomar::win32::MainWindow window(platform);
