@@ -8,8 +8,7 @@
 #include <vector>
 
 #include "entrylist/codepage.h"
-#include "entrylist/errors.h"
-#include "entrylist/model.h"
+#include "entrylist/entry_fields.h"
 #include "entrylist/paths.h"
 #include "list_form.h"
 
@@ -38,10 +37,6 @@ std::string_view EnvironmentVariable(std::string_view p) {
   return p.substr(open, close - open + 1);
 }
 
-}  // namespace
-
-namespace {
-
 class Collector {
  public:
   explicit Collector(const std::function<void(const Finding&)>& report) : report_(report) {}
@@ -62,17 +57,26 @@ class Collector {
 };
 
 // The window state as adding the entry again would store it, beside what the file holds.
-void CheckWindowState(Collector& c, std::size_t n, std::string_view text,
-                      const std::string& stored) {
-  if (text == stored) {
-    if (text == "-1") c.Entry(n, "window state", "\"-1\": no window state is chosen");
-    return;
+void CheckWindowState(Collector& c, std::size_t n, std::string_view text) {
+  const pallomar::WindowState state = pallomar::WindowState::Read(text);
+  if (!state.Readable()) {
+    c.Entry(n, "window state",
+            Quoted(text) +
+                " is not a number; the editor reports an error when the entry is taken out "
+                "or its details are shown");
+  } else if (!state.IsCanonical()) {
+    c.Entry(n, "window state",
+            Quoted(text) + " is not 0, 1 or 2; it becomes \"" + state.StoredText() + "\" (" +
+                std::string(state.PlainWord()) + ")",
+            Change::OnReAdd);
+  } else if (state.kind() == pallomar::WindowState::Kind::None) {
+    c.Entry(n, "window state", "\"-1\": no window state is chosen");
   }
-  const std::int32_t bounded = std::stoi(stored);
-  c.Entry(n, "window state",
-          Quoted(text) + " is not 0, 1 or 2; it becomes \"" + stored + "\" (" + StateWord(bounded) +
-              ")",
-          Change::OnReAdd);
+}
+
+// What an optional line holding the marker means.
+std::string MarkerMeansNone() {
+  return "the line reads \"" + std::string(kDummyMarker) + "\", which means none";
 }
 
 // What the reader smoothed over in one record.
@@ -81,10 +85,10 @@ void ReportEntryNote(Collector& c, const pallomar::ListNote& note) {
   const std::size_t n = note.entry + 1;
   switch (note.kind) {
     case K::DummyParams:
-      c.Entry(n, "parameters", "the line reads \"$dummy$\", which means none", Change::OnSave);
+      c.Entry(n, "parameters", MarkerMeansNone(), Change::OnSave);
       break;
     case K::DummyFolder:
-      c.Entry(n, "working folder", "the line reads \"$dummy$\", which means none", Change::OnSave);
+      c.Entry(n, "working folder", MarkerMeansNone(), Change::OnSave);
       break;
     case K::RunCheckText:
       c.Entry(n, "running check",
@@ -350,22 +354,7 @@ std::size_t ReportFindings(ListReader& file, LoadStatus status, const std::strin
       c.Entry(n, "running check", "on for a file that is not .exe; it is turned off",
               Change::OnReAdd);
     }
-    const auto state = list.Get(0, pallomar::kWindowState);
-    pallomar::PanelValues bounded;
-    bool stateIsNumber = true;
-    try {
-      bounded.SetWindowState(pallomar::StrToInt(state));
-    } catch (const pallomar::EConvertError&) {
-      stateIsNumber = false;
-    }
-    if (stateIsNumber) {
-      CheckWindowState(c, n, state, std::to_string(bounded.windowState));
-    } else {
-      c.Entry(n, "window state",
-              Quoted(state) +
-                  " is not a number; the editor reports an error when the entry is taken out "
-                  "or its details are shown");
-    }
+    CheckWindowState(c, n, list.Get(0, pallomar::kWindowState));
 
     if (const std::size_t earlier = duplicates.Earlier(list, file.Entry(), file.Offset())) {
       c.Entry(n, "file to run",

@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "entrylist/codepage.h"
+#include "entrylist/entry_fields.h"
 #include "entrylist/list_parse.h"
 #include "entrylist/model.h"
 #include "host.h"
@@ -13,7 +14,6 @@
 namespace plwtool {
 
 using pallomar::EntryList;
-using pallomar::kDummyMarker;
 
 // The writer stores values as they are: these bytes would break the file's lines. One pass
 // over the bytes (find_first_of searches the set once per byte).
@@ -65,7 +65,7 @@ constexpr std::size_t kTextPiece = 64 * 1024;
 // The end of the piece of `sjis` that starts at `from`.
 std::size_t PieceEnd(std::string_view sjis, std::size_t from) {
   if (sjis.size() - from <= kTextPiece) return sjis.size();
-  const pallomar::CodePage& cp = pallomar::ActiveCodePage();  // once per walk
+  const pallomar::CodePage& cp = pallomar::ListCodePage();  // once per walk
   std::size_t i = from;
   while (i - from < kTextPiece) i += cp.CharLength(sjis, i);
   return i;
@@ -133,8 +133,9 @@ void AppendText(Output& out, std::string_view sjis) {
   out.Text() += '"';
 }
 
+// null for none: the marker, as every list read holds it, or an empty value.
 void AppendOptionalText(Output& out, std::string_view sjis) {
-  if (sjis == kDummyMarker) {
+  if (pallomar::IsNoneText(sjis)) {
     out.Text() += "null";
   } else {
     AppendText(out, sjis);
@@ -323,14 +324,14 @@ std::string TextField(JsonReader& r, const std::string& field, TextRole role) {
   return bytes;
 }
 
+// null and "" both mean none: the writer stores an empty value as an empty line, which reads
+// back as none.
 std::string OptionalTextField(JsonReader& r, const std::string& field) {
   if (r.Peek() == JsonKind::Null) {
     r.Null();
-    return std::string(kDummyMarker);
+    return pallomar::StoredOptional({});
   }
-  std::string bytes = TextField(r, field, TextRole::Plain);
-  // The writer stores an empty value as an empty line, which reads back as none.
-  return bytes.empty() ? std::string(kDummyMarker) : bytes;
+  return pallomar::StoredOptional(TextField(r, field, TextRole::Plain));
 }
 
 void ReadEntry(JsonReader& r, std::size_t index, EntryList& list) {
@@ -340,8 +341,8 @@ void ReadEntry(JsonReader& r, std::size_t index, EntryList& list) {
   const TextPos pos = Require(r, JsonKind::Object, name);
   r.BeginObject();
   pallomar::Entry e;
-  e.params = kDummyMarker;
-  e.folder = kDummyMarker;
+  e.params = pallomar::StoredOptional({});
+  e.folder = pallomar::StoredOptional({});
   bool path = false, state = false, run = false;
   std::string key;
   while (r.NextMember(key)) {
@@ -392,7 +393,7 @@ std::string DisplayPiece(std::string_view sjis) {
   if (!HasControl(sjis)) {
     if (auto utf8 = ToUtf8(sjis); utf8 && !HasC1Control(*utf8)) return std::move(*utf8);
   }
-  const pallomar::CodePage& cp = pallomar::ActiveCodePage();  // once per walk
+  const pallomar::CodePage& cp = pallomar::ListCodePage();  // once per walk
   std::string out;
   std::size_t i = 0;
   while (i < sjis.size()) {
@@ -443,7 +444,7 @@ std::size_t DisplayWidth(std::string_view utf8) {
 }
 
 std::string ShownStart(std::string_view sjis, std::size_t chars, bool& cut) {
-  const pallomar::CodePage& cp = pallomar::ActiveCodePage();  // once per walk
+  const pallomar::CodePage& cp = pallomar::ListCodePage();  // once per walk
   std::size_t i = 0;
   for (std::size_t n = 0; n < chars && i < sjis.size(); ++n) i += cp.CharLength(sjis, i);
   cut = i < sjis.size();
@@ -482,9 +483,6 @@ std::string QuotedUtf8(std::string_view utf8, std::size_t chars) {
   out += i < utf8.size() ? "\"..." : "\"";
   return out;
 }
-
-// The words are literals, so the view's data ends in a NUL.
-const char* StateWord(std::int32_t v) { return pallomar::WindowStatePlainWord(v).data(); }
 
 void WriteJsonHead(std::string_view version, Output& out) {
   out.Text() += "{\n  \"format\": ";
@@ -526,7 +524,7 @@ void WriteCsvRecord(const EntryList& record, std::size_t number, Output& out) {
     out.Text() += ',';
     const std::string_view text = record.Get(0, f);
     const bool optional = f == pallomar::kParams || f == pallomar::kFolder;
-    if (!(optional && text == kDummyMarker)) AppendCsvField(out, text);
+    AppendCsvField(out, optional ? pallomar::OptionalValue(text) : text);
   }
   out.Text() +=
       pallomar::RunCheckOn(record.Get(0, pallomar::kRunCheck)) ? ",true\r\n" : ",false\r\n";

@@ -85,7 +85,4 @@ std::string BoundedUtf8(std::string_view utf8, std::size_t chars = 80);
 // The same in double quotes, for UTF-8 the user typed (names, options, JSON member names).
 std::string QuotedUtf8(std::string_view utf8, std::size_t chars = 80);
 
-// A bounded window state (-1..2) in words: "normal", "maximised", "minimised", "no choice".
-const char* StateWord(std::int32_t bounded);
-
 }  // namespace plwtool

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "check.h"
+#include "entrylist/entry_fields.h"
 #include "entrylist/errors.h"
 #include "entrylist/file_system.h"
 #include "entrylist/list_file.h"
@@ -127,18 +128,18 @@ using Row = std::array<Cell, kColumns>;
 Cell FieldCell(std::string_view sjis) { return {{}, sjis, true}; }
 Cell TextCell(std::string text) { return {std::move(text), {}, false}; }
 
-// The window-state code in the editor's words when it is one of the three.
-Cell StateCell(std::string_view code) {
-  for (const std::int32_t state : {0, 1, 2}) {
-    if (code == std::to_string(state)) return TextCell(Utf8Word(pallomar::WindowWord(state)));
+// The window state in the editor's words when it is stored as one of the three choices.
+Cell StateCell(std::string_view stored) {
+  const pallomar::WindowState state = pallomar::WindowState::Read(stored);
+  if (state.IsCanonical() && state.kind() != pallomar::WindowState::Kind::None) {
+    return TextCell(Utf8Word(pallomar::WindowWord(state.Bounded())));
   }
-  return FieldCell(code);
+  return FieldCell(stored);
 }
 
 Row Cells(const pallomar::EntryList& record, std::size_t number) {
   const auto optional = [&](pallomar::Field f) {
-    const auto v = record.Get(0, f);
-    return v == pallomar::kDummyMarker ? Cell{} : FieldCell(v);
+    return FieldCell(pallomar::OptionalValue(record.Get(0, f)));
   };
   return {TextCell(std::to_string(number)),
           FieldCell(record.Get(0, pallomar::kPath)),

@@ -5,8 +5,7 @@
 #include <string_view>
 
 #include "check.h"
-#include "entrylist/errors.h"
-#include "entrylist/model.h"
+#include "entrylist/entry_fields.h"
 #include "entrylist/paths.h"
 #include "launcher.h"
 #include "list_form.h"
@@ -26,25 +25,23 @@ struct WindowChoice {
   std::string words;  // for the entry's line
 };
 
-// The window-state text as the editor reads it: its integer conversion, bounded to -1..2.
+// The window as the editor reads the stored state; the words say how it was read.
 WindowChoice ChooseWindow(std::string_view text) {
-  pallomar::PanelValues bounded;
-  try {
-    bounded.SetWindowState(pallomar::StrToInt(text));
-  } catch (const pallomar::EConvertError&) {
+  const pallomar::WindowState state = pallomar::WindowState::Read(text);
+  using Kind = pallomar::WindowState::Kind;
+  if (state.kind() == Kind::Unreadable) {
     return {ShowState::Normal, "normal: window state " + Quoted(text) + " is not an integer"};
   }
-  const int state = bounded.windowState;
-  if (state == -1) {
+  if (state.kind() == Kind::None) {
     return {ShowState::Normal, "normal: window state " + Quoted(text) + " chooses none"};
   }
   WindowChoice choice;
-  choice.show = state == 1   ? ShowState::Maximised
-                : state == 2 ? ShowState::Minimised
-                             : ShowState::Normal;
-  choice.words = StateWord(state);
-  if (text != std::to_string(state)) {
-    choice.words += ": window state " + Quoted(text) + " read as " + std::to_string(state);
+  choice.show = state.kind() == Kind::Maximised   ? ShowState::Maximised
+                : state.kind() == Kind::Minimised ? ShowState::Minimised
+                                                  : ShowState::Normal;
+  choice.words = state.PlainWord();
+  if (!state.IsCanonical()) {
+    choice.words += ": window state " + Quoted(text) + " read as " + state.StoredText();
   }
   return choice;
 }
@@ -59,14 +56,6 @@ FolderChoice ChooseFolder(std::string_view path, std::string_view folder) {
   const std::string_view own = path.substr(0, pallomar::FolderLength(path));
   if (!own.empty()) return {own, "its own folder " + ShownStart(own, kShownPathChars)};
   return {{}, "current folder"};
-}
-
-// The path, quoted when a space or tab would split it, then the parameters as stored.
-std::string CommandLine(std::string_view path, std::string_view params) {
-  const bool quote = path.find_first_of(" \t") != std::string_view::npos;
-  std::string line = quote ? "\"" + std::string(path) + "\"" : std::string(path);
-  if (Given(params)) line += " " + std::string(params);
-  return line;
 }
 
 struct EntryResult {
@@ -178,7 +167,7 @@ class Runner {
     if (request.throughShell) {
       if (Given(params)) request.params = std::string(params);
     } else {
-      request.commandLine = CommandLine(path, params);
+      request.commandLine = pallomar::CommandLineOf(path, params);
     }
     request.folder = std::string(folder.folder);
     request.show = window.show;

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <ostream>
 
+#include "entrylist/entry_fields.h"
 #include "entrylist/errors.h"
 #include "entrylist/list_file.h"
 #include "entrylist/model.h"
@@ -208,10 +209,10 @@ int ShortcutsCommand(const RunIo& io, const ShortcutsRequest& request) {
     if (request.dryRun) {
       out.Text() += "entry " + std::to_string(list.Count()) + ": " + Quoted(entry->path, 260);
       if (!pallomar::IsNoneText(entry->params)) out.Text() += " " + ShownStart(entry->params, 260);
-      out.Text() += std::string(" (") + StateWord(std::stoi(entry->windowState)) + ", " +
-                    FolderWords(entry->folder) + ", running check " +
-                    (pallomar::RunCheckOn(entry->runCheck) ? "on" : "off") + ") from " +
-                    io.name(file) + "\n";
+      out.Text() +=
+          " (" + std::string(pallomar::WindowState::Read(entry->windowState).PlainWord()) + ", " +
+          FolderWords(entry->folder) + ", running check " +
+          (pallomar::RunCheckOn(entry->runCheck) ? "on" : "off") + ") from " + io.name(file) + "\n";
       out.LineDone();
     }
   }

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "entrylist/codepage.h"
+#include "entrylist/entry_fields.h"
 #include "host.h"
 
 namespace plwtool {
@@ -42,13 +42,13 @@ const CharForm& FormOf(CharForms& forms, std::string_view ch) {
 
 std::optional<std::string> SjisToUtf8(std::string_view sjis) {
   // The list's code page, whatever the machine's: its texts are Shift-JIS everywhere.
-  static const std::unique_ptr<pallomar::CodePage> cp932 = pallomar::MakeBuiltinCp932();
+  const pallomar::CodePage& cp932 = pallomar::ListCodePage();
   thread_local std::unique_ptr<CharForms> forms;
   if (!forms) forms = std::make_unique<CharForms>();
   std::string out;
   out.reserve(sjis.size() + sjis.size() / 2);
   for (std::size_t i = 0; i < sjis.size();) {
-    const std::size_t n = cp932->CharLength(sjis, i);
+    const std::size_t n = cp932.CharLength(sjis, i);
     const CharForm& form = FormOf(*forms, sjis.substr(i, n));
     if (form.state != CharForm::Converts) return std::nullopt;
     out.append(form.utf8, form.length);
