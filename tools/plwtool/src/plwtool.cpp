@@ -429,7 +429,9 @@ int Check(const Io& io, const std::vector<std::string>& args) {
       anyLoaded = anyLoaded || status == LoadStatus::Loaded;
       const std::size_t found =
           ReportFindings(list, status, file, io.host, io.fs, [&](const Finding& f) {
-            out.Text() += name + ": " + FindingText(f) + "\n";
+            out.Text().append(name).append(": ");
+            AppendFindingText(out.Text(), f);
+            out.Text() += '\n';
             out.LineDone();
           });
       if (found == 0) out.Text() += name + ": no findings\n";
