@@ -25,14 +25,15 @@ case "$target" in
     sources=("$here/json_import_fuzz.cpp" "$here/texts_ascii.cpp" "${entrylist[@]}"
       "$root/tools/plwtool/src/json.cpp" "$root/tools/plwtool/src/list_form.cpp"
       "$root/tools/plwtool/src/sjis_text.cpp" "$root/entrylist/src/codepage.cpp"
-      "$root/tools/plwtool/src/host_posix.cpp")
+      "$root/entrylist/src/entry_fields.cpp" "$root/tools/plwtool/src/host_posix.cpp")
     flags+=(-I"$root/tools/plwtool/src")
     seeds="$here/json_corpus"
     ;;
   shortcut)
     sources=("$here/shortcut_fuzz.cpp" "$here/texts_ascii.cpp" "${entrylist[@]}"
       "$root/entrylist/src/model.cpp" "$root/entrylist/src/paths.cpp"
-      "$root/entrylist/src/codepage.cpp" "$root/tools/plwtool/src/shortcut_file.cpp"
+      "$root/entrylist/src/codepage.cpp" "$root/entrylist/src/entry_fields.cpp"
+      "$root/tools/plwtool/src/shortcut_file.cpp"
       "$root/tools/plwtool/src/shortcuts.cpp" "$root/tools/plwtool/src/list_form.cpp"
       "$root/tools/plwtool/src/json.cpp" "$root/tools/plwtool/src/sjis_text.cpp"
       "$root/tools/plwtool/src/host_posix.cpp")

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "utf8.h"
+
 namespace plwtool {
 
 const char* KindName(JsonKind kind) {
@@ -33,52 +35,6 @@ constexpr std::size_t kPiece = 64 * 1024;
 constexpr std::size_t kFewNames = 16;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-// Length of the well-formed UTF-8 sequence whose bytes `at(0)`, `at(1)`, ... give, or 0.
-template <typename At>
-std::size_t Utf8SequenceLength(At at) {
-  const unsigned c = at(0);
-  const auto cont = [&](std::size_t k) { return (at(k) & 0xC0u) == 0x80u; };
-  if (c >= 0xC2 && c <= 0xDF) return cont(1) ? 2 : 0;
-  if (c >= 0xE0 && c <= 0xEF) {
-    if (!cont(1) || !cont(2)) return 0;
-    if (c == 0xE0 && at(1) < 0xA0) return 0;   // overlong
-    if (c == 0xED && at(1) >= 0xA0) return 0;  // surrogate
-    return 3;
-  }
-  if (c >= 0xF0 && c <= 0xF4) {
-    if (!cont(1) || !cont(2) || !cont(3)) return 0;
-    if (c == 0xF0 && at(1) < 0x90) return 0;
-    if (c == 0xF4 && at(1) >= 0x90) return 0;
-    return 4;
-  }
-  return 0;
-}
 
 }  // namespace
 
@@ -282,7 +238,7 @@ std::string JsonReader::Number() {
 std::uint32_t JsonReader::Hex4() {
   std::uint32_t v = 0;
   for (int k = 0; k < 4; ++k) {
-    const int d = HexDigit(At(0));
+    const int d = HexDigitValue(At(0));
     if (d < 0) Fail("expected four hexadecimal digits after \\u");
     v = v * 16 + static_cast<std::uint32_t>(d);
     Advance(1);
@@ -426,27 +382,22 @@ void AppendJsonChars(std::string& out, std::string_view utf8) {
 }
 
 std::string ShownUtf8(std::string_view utf8) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(utf8.size());
   for (std::size_t i = 0; i < utf8.size();) {
     const auto c = static_cast<unsigned char>(utf8[i]);
     std::size_t n = 1;
-    bool shown = c >= 0x20 && c != 0x7F;
+    bool shown = !IsAsciiControl(c);
     if (c >= 0x80) {
-      n = Utf8SequenceLength([&](std::size_t k) {
-        return i + k < utf8.size() ? static_cast<unsigned char>(utf8[i + k]) : 0u;
-      });
-      // U+0080..U+009F are control characters too.
-      shown = n != 0 && !(c == 0xC2 && static_cast<unsigned char>(utf8[i + 1]) < 0xA0);
+      n = Utf8SequenceLengthAt(utf8, i);
+      shown = n != 0 && !IsC1ControlAt(utf8, i);
       if (!shown) n = 1;
     }
     if (shown) {
       out.append(utf8.substr(i, n));
     } else {
       out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
+      AppendHexByte(out, c);
     }
     i += n;
   }

@@ -10,6 +10,7 @@
 #include "entrylist/list_parse.h"
 #include "entrylist/model.h"
 #include "host.h"
+#include "utf8.h"
 
 namespace plwtool {
 
@@ -34,13 +35,6 @@ const char* NotStorable(std::string_view bytes, bool laterPath) {
 }
 
 namespace {
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-void AppendHexByte(std::string& out, unsigned char c) {
-  out += kHexDigits[c >> 4];
-  out += kHexDigits[c & 0xF];
-}
 
 // Without an early exit, so that the compiler can take many bytes a step.
 bool IsAscii(std::string_view text) {
@@ -80,22 +74,10 @@ void ForPieces(std::string_view sjis, F&& f) {
   }
 }
 
-bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
-
 bool HasControl(std::string_view sjis) {
   bool any = false;
-  for (const char c : sjis) any |= IsControl(static_cast<unsigned char>(c));
+  for (const char c : sjis) any |= IsAsciiControl(static_cast<unsigned char>(c));
   return any;
-}
-
-// U+0080..U+009F: Windows reads byte 0x80 as one, and terminals may act on them.
-bool HasC1Control(std::string_view utf8) {
-  for (std::size_t i = utf8.find('\xC2'); i != std::string_view::npos && i + 1 < utf8.size();
-       i = utf8.find('\xC2', i + 1)) {
-    const auto next = static_cast<unsigned char>(utf8[i + 1]);
-    if (next >= 0x80 && next <= 0x9F) return true;
-  }
-  return false;
 }
 
 void AppendHex(Output& out, std::string_view sjis) {
@@ -192,30 +174,6 @@ TextPos Require(JsonReader& r, JsonKind kind, const std::string& field) {
   Wrong(objectPos, FieldName(parent, key), "missing member \"" + std::string(key) + "\"");
 }
 
-std::uint32_t DecodeUtf8(std::string_view ch) {
-  const auto c = static_cast<unsigned char>(ch[0]);
-  const std::size_t n = ch.size();
-  std::uint32_t cp = n == 1 ? c : c & (0xFFu >> (n + 1));
-  for (std::size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(ch[k]) & 0x3Fu);
-  return cp;
-}
-
-std::size_t Utf8CharLength(std::string_view utf8, std::size_t i) {
-  std::size_t n = 1;
-  while (i + n < utf8.size() && (static_cast<unsigned char>(utf8[i + n]) & 0xC0) == 0x80) ++n;
-  return n;
-}
-
-void EncodeUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-  }
-  out += static_cast<char>(0x80 | (cp & 0x3F));
-}
-
 // Characters that Unicode has twice where Shift-JIS has one: each is written as the form that
 // the Shift-JIS character reads back as, on every host alike.
 struct Variant {
@@ -244,7 +202,7 @@ std::string WithVariants(std::string_view utf8) {
       const auto* v = std::find_if(std::begin(kVariants), std::end(kVariants),
                                    [&](const Variant& x) { return x.given == cp; });
       if (v != std::end(kVariants)) {
-        EncodeUtf8(out, v->shiftJis);
+        AppendUtf8(out, v->shiftJis);
         continue;
       }
     }
@@ -279,13 +237,6 @@ std::string Unmappable(std::string_view utf8) {
   return "a character has no exact Shift-JIS form";
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // What a text field may hold so that the list file gives it back as it is.
 enum class TextRole { Plain, LaterPath };
 
@@ -310,8 +261,8 @@ std::string TextField(JsonReader& r, const std::string& field, TextRole role) {
       seen = true;
       if (hex.size() % 2 != 0) Wrong(hexPos, hexField, "odd number of hexadecimal digits");
       for (std::size_t i = 0; i < hex.size(); i += 2) {
-        const int hi = HexValue(hex[i]);
-        const int lo = HexValue(hex[i + 1]);
+        const int hi = HexDigitValue(hex[i]);
+        const int lo = HexDigitValue(hex[i + 1]);
         if (hi < 0 || lo < 0) Wrong(hexPos, hexField, "expected hexadecimal digits (0-9, A-F)");
         bytes += static_cast<char>(hi * 16 + lo);
       }
@@ -399,7 +350,7 @@ std::string DisplayPiece(std::string_view sjis) {
   while (i < sjis.size()) {
     const auto c = static_cast<unsigned char>(sjis[i]);
     const std::size_t n = cp.CharLength(sjis, i);
-    if (!IsControl(c)) {
+    if (!IsAsciiControl(c)) {
       if (const auto utf8 = ToUtf8(sjis.substr(i, n)); utf8 && !HasC1Control(*utf8)) {
         out += *utf8;
         i += n;

@@ -22,91 +22,11 @@
 #include "list_source.h"
 #include "run.h"
 #include "shortcuts.h"
+#include "tool_io.h"
 
 namespace plwtool {
 
 namespace {
-
-constexpr char kUsage[] =
-    "usage: plwtool show FILE\n"
-    "       plwtool export FILE [--format json|csv]\n"
-    "       plwtool import JSON OUT.plw      (JSON \"-\" reads standard input)\n"
-    "       plwtool check FILE...\n"
-    "       plwtool run FILE [--dry-run] [--no-wait] [--delay SECONDS] [--wait-ready [SECONDS]]\n"
-    "       plwtool shortcuts FOLDER... -o LIST.plw [--recursive] [--dry-run]\n";
-
-struct Io {
-  std::istream& in;
-  std::ostream& out;
-  std::ostream& err;
-  const Host& host;
-  pallomar::FileSystem& fs;
-  // The lists that had the copy an interrupted save left beside them, each said once.
-  std::set<std::string>& copiesLeft;
-
-  // A message line on standard error, in the terminal's encoding.
-  void Error(const std::string& utf8) const { err << host.toTerminal("plwtool: " + utf8 + "\n"); }
-  int Usage(const std::string& utf8) const {
-    Error(utf8);
-    err << host.toTerminal(kUsage);
-    return kExitUsage;
-  }
-  // Anything the user typed, as it may be echoed: control bytes escaped, length bounded.
-  std::string Name(const std::string& text) const {
-    return BoundedUtf8(host.nameToUtf8(text), kEchoChars);
-  }
-  static constexpr std::size_t kEchoChars = 1024;
-};
-
-// The arguments after the command: options (with the value of those that take one) and the
-// rest. "--" ends the options; "-" alone is not one (standard input).
-struct Args {
-  std::vector<std::pair<std::string, std::string>> options;
-  std::vector<std::string> operands;
-};
-
-// Refuses an option that is not in `known` (those ending in '=' take a value) before anything
-// is opened. nullopt: the arguments are fine; else the usage status, said.
-std::optional<int> Split(const Io& io, const std::vector<std::string>& args,
-                         std::initializer_list<std::string_view> known, Args& out) {
-  const std::string& command = args[0];
-  bool optionsEnded = false;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (optionsEnded || a.size() < 2 || a[0] != '-') {
-      out.operands.push_back(a);
-      continue;
-    }
-    if (a == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    const auto eq = a.find('=');
-    const std::string name = a.substr(0, eq);
-    bool found = false;
-    for (const std::string_view k : known) {
-      const bool takesValue = k.ends_with('=');
-      if (name != k.substr(0, k.size() - (takesValue ? 1 : 0))) continue;
-      found = true;
-      if (!takesValue && eq != std::string::npos) found = false;
-      if (!found) break;
-      std::string value;
-      if (takesValue) {
-        if (eq != std::string::npos) {
-          value = a.substr(eq + 1);
-        } else if (i + 1 < args.size()) {
-          value = args[++i];
-        } else {
-          return io.Usage(command + ": " + name + " needs a value");
-        }
-      }
-      out.options.emplace_back(name, std::move(value));
-      break;
-    }
-    if (!found) return io.Usage(command + ": unknown option " + QuotedUtf8(io.Name(a)));
-  }
-  return std::nullopt;
-}
 
 const std::string& Utf8Word(std::string_view sjis) {
   static std::unordered_map<std::string, std::string> words;
@@ -170,39 +90,6 @@ std::size_t WriteCell(const Cell& c, Output& out) {
     out.LineDone();
   });
   return width;
-}
-
-// Says so when an interrupted save left its copy of the earlier list beside `file`: the list
-// may be torn, the copy is whole. Nothing removes the copy but the user.
-void ReportLeftoverCopy(const Io& io, const std::string& command, const std::string& file) {
-  const std::string copy = pallomar::LeftoverSaveCopy(file, io.fs);
-  if (copy.empty() || !io.copiesLeft.insert(file).second) return;
-  io.Error(command + ": " + io.Name(file) +
-           ": a save of this list was interrupted; the list as it was before is whole in " +
-           io.Name(copy) + ". Compare the two, keep the right one as the list and remove the copy");
-}
-
-// Opens `file`; on failure says why and returns false.
-bool Open(const Io& io, const std::string& command, const std::string& file, ListReader& list) {
-  ReportLeftoverCopy(io, command, file);
-  const LoadStatus status = list.Open(file);
-  if (status == LoadStatus::Failed) {
-    io.Error(command + ": " + io.Name(file) + ": " + list.Error());
-    return false;
-  }
-  if (status == LoadStatus::NotAList) {
-    io.Error(command + ": " + io.Name(file) + ": not a list file (its first line " +
-             Quoted(list.Version()) + " is not 100, 101 or 102)");
-    return false;
-  }
-  return true;
-}
-
-// Everything for standard output has been handed on; says so when it could not be.
-bool Delivered(const Io& io, const std::string& command, Output& out) {
-  if (out.Flush()) return true;
-  io.Error(command + ": the output could not be written");
-  return false;
 }
 
 int Show(const Io& io, const std::vector<std::string>& args) {
@@ -278,10 +165,10 @@ int Show(const Io& io, const std::vector<std::string>& args) {
 
 int Export(const Io& io, const std::vector<std::string>& args) {
   Args a;
-  if (const auto bad = Split(io, args, {"--format="}, a)) return *bad;
+  if (const auto bad = Split(io, args, {{"--format", OptionRule::Value::Required}}, a)) return *bad;
   std::string format = "json";
-  for (const auto& [name, value] : a.options) {
-    format = value;
+  for (const GivenOption& o : a.options) {
+    format = o.value;
     if (format != "json" && format != "csv") {
       return io.Usage("export: unknown format " + QuotedUtf8(io.Name(format)) + " (json or csv)");
     }
@@ -451,19 +338,22 @@ int Check(const Io& io, const std::vector<std::string>& args) {
   return findings ? kExitFailed : kExitOk;
 }
 
-int Shortcuts(const Io& io, const std::vector<std::string>& args, const RunIo& runIo) {
+int Shortcuts(const Io& io, const std::vector<std::string>& args) {
   Args a;
-  if (const auto bad = Split(io, args, {"-o=", "--recursive", "--dry-run"}, a)) return *bad;
+  if (const auto bad = Split(
+          io, args, {{"-o", OptionRule::Value::Required}, {"--recursive"}, {"--dry-run"}}, a)) {
+    return *bad;
+  }
   ShortcutsRequest request;
   request.folders = a.operands;
-  for (const auto& [name, value] : a.options) {
-    if (name == "-o") request.output = value;
-    request.recursive = request.recursive || name == "--recursive";
-    request.dryRun = request.dryRun || name == "--dry-run";
+  for (const GivenOption& o : a.options) {
+    if (o.name == "-o") request.output = o.value;
+    request.recursive = request.recursive || o.name == "--recursive";
+    request.dryRun = request.dryRun || o.name == "--dry-run";
   }
   if (request.folders.empty()) return io.Usage("shortcuts: missing FOLDER");
   if (request.output.empty() && !request.dryRun) return io.Usage("shortcuts: missing -o LIST.plw");
-  return ShortcutsCommand(runIo, request);
+  return ShortcutsCommand(io, request);
 }
 
 int Dispatch(const Io& io, const std::vector<std::string>& args);
@@ -482,15 +372,12 @@ int RunPlwtool(const std::vector<std::string>& args, std::istream& in, std::ostr
 namespace {
 
 int Dispatch(const Io& io, const std::vector<std::string>& args) {
-  std::ostream& out = io.out;
-  const Host& host = io.host;
-  pallomar::FileSystem& fs = io.fs;
   try {
     if (args.empty()) return io.Usage("missing command");
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
-      out << host.toTerminal(kUsage) << std::flush;
-      if (!out) {
+      io.out << io.host.toTerminal(kUsage) << std::flush;
+      if (!io.out) {
         io.Error("the help text could not be written");
         return kExitFailed;
       }
@@ -500,15 +387,8 @@ int Dispatch(const Io& io, const std::vector<std::string>& args) {
     if (command == "export") return Export(io, args);
     if (command == "import") return Import(io, args);
     if (command == "check") return Check(io, args);
-    const RunIo runIo{out,
-                      host,
-                      fs,
-                      [&](const std::string& m) { io.Error(m); },
-                      [&](const std::string& m) { return io.Usage(m); },
-                      [&](const std::string& t) { return io.Name(t); },
-                      [&](const std::string& f, ListReader& l) { return Open(io, "run", f, l); }};
-    if (command == "run") return RunCommand(runIo, args);
-    if (command == "shortcuts") return Shortcuts(io, args, runIo);
+    if (command == "run") return RunCommand(io, args);
+    if (command == "shortcuts") return Shortcuts(io, args);
     return io.Usage("unknown command " + QuotedUtf8(io.Name(command)));
   } catch (const std::exception& e) {
     io.Error(std::string("unexpected failure: ") + e.what());
