@@ -24,8 +24,9 @@ case "$target" in
   json)
     sources=("$here/json_import_fuzz.cpp" "$here/texts_ascii.cpp" "${entrylist[@]}"
       "$root/tools/plwtool/src/json.cpp" "$root/tools/plwtool/src/list_form.cpp"
-      "$root/tools/plwtool/src/sjis_text.cpp" "$root/entrylist/src/codepage.cpp"
-      "$root/entrylist/src/entry_fields.cpp" "$root/tools/plwtool/src/host_posix.cpp")
+      "$root/tools/plwtool/src/shown_text.cpp" "$root/tools/plwtool/src/sjis_text.cpp"
+      "$root/entrylist/src/codepage.cpp" "$root/entrylist/src/entry_fields.cpp"
+      "$root/tools/plwtool/src/host_posix.cpp")
     flags+=(-I"$root/tools/plwtool/src")
     seeds="$here/json_corpus"
     ;;
@@ -35,8 +36,8 @@ case "$target" in
       "$root/entrylist/src/codepage.cpp" "$root/entrylist/src/entry_fields.cpp"
       "$root/tools/plwtool/src/shortcut_file.cpp"
       "$root/tools/plwtool/src/shortcuts.cpp" "$root/tools/plwtool/src/list_form.cpp"
-      "$root/tools/plwtool/src/json.cpp" "$root/tools/plwtool/src/sjis_text.cpp"
-      "$root/tools/plwtool/src/host_posix.cpp")
+      "$root/tools/plwtool/src/json.cpp" "$root/tools/plwtool/src/shown_text.cpp"
+      "$root/tools/plwtool/src/sjis_text.cpp" "$root/tools/plwtool/src/host_posix.cpp")
     flags+=(-I"$root/tools/plwtool/src")
     seeds="$here/shortcut_corpus"
     ;;

@@ -12,7 +12,7 @@
 #include "entrylist/codepage.h"
 #include "entrylist/entry_fields.h"
 #include "entrylist/paths.h"
-#include "list_form.h"
+#include "shown_text.h"
 
 namespace plwtool {
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "shown_text.h"
 #include "utf8.h"
 
 namespace plwtool {
@@ -379,29 +380,6 @@ void AppendJsonChars(std::string& out, std::string_view utf8) {
         }
     }
   }
-}
-
-std::string ShownUtf8(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto c = static_cast<unsigned char>(utf8[i]);
-    std::size_t n = 1;
-    bool shown = !IsAsciiControl(c);
-    if (c >= 0x80) {
-      n = Utf8SequenceLengthAt(utf8, i);
-      shown = n != 0 && !IsC1ControlAt(utf8, i);
-      if (!shown) n = 1;
-    }
-    if (shown) {
-      out.append(utf8.substr(i, n));
-    } else {
-      out += "\\x";
-      AppendHexByte(out, c);
-    }
-    i += n;
-  }
-  return out;
 }
 
 }  // namespace plwtool

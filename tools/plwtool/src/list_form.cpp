@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
-#include <ostream>
 
-#include "entrylist/codepage.h"
 #include "entrylist/entry_fields.h"
 #include "entrylist/list_parse.h"
 #include "entrylist/model.h"
 #include "host.h"
+#include "shown_text.h"
+#include "sjis_text.h"
 #include "utf8.h"
 
 namespace plwtool {
@@ -35,50 +35,6 @@ const char* NotStorable(std::string_view bytes, bool laterPath) {
 }
 
 namespace {
-
-// Without an early exit, so that the compiler can take many bytes a step.
-bool IsAscii(std::string_view text) {
-  unsigned char any = 0;
-  for (const char c : text) any |= static_cast<unsigned char>(c);
-  return any < 0x80;
-}
-
-// Both conversions leave ASCII as it is (0x5C and 0x7E included), so most texts skip them.
-std::optional<std::string> ToUtf8(std::string_view sjis) {
-  if (IsAscii(sjis)) return std::string(sjis);
-  return SjisToUtf8(sjis);
-}
-std::optional<std::string> ToSjis(std::string_view utf8) {
-  if (IsAscii(utf8)) return std::string(utf8);
-  return Utf8ToSjis(utf8);
-}
-
-// Long texts are converted and written in pieces of this many bytes or so, whole characters.
-constexpr std::size_t kTextPiece = 64 * 1024;
-
-// The end of the piece of `sjis` that starts at `from`.
-std::size_t PieceEnd(std::string_view sjis, std::size_t from) {
-  if (sjis.size() - from <= kTextPiece) return sjis.size();
-  const pallomar::CodePage& cp = pallomar::ListCodePage();  // once per walk
-  std::size_t i = from;
-  while (i - from < kTextPiece) i += cp.CharLength(sjis, i);
-  return i;
-}
-
-template <typename F>
-void ForPieces(std::string_view sjis, F&& f) {
-  for (std::size_t from = 0; from < sjis.size();) {
-    const std::size_t end = PieceEnd(sjis, from);
-    f(sjis.substr(from, end - from));
-    from = end;
-  }
-}
-
-bool HasControl(std::string_view sjis) {
-  bool any = false;
-  for (const char c : sjis) any |= IsAsciiControl(static_cast<unsigned char>(c));
-  return any;
-}
 
 void AppendHex(Output& out, std::string_view sjis) {
   out.Text() += "{\"hex\": \"";
@@ -322,118 +278,6 @@ void ReadEntry(JsonReader& r, std::size_t index, EntryList& list) {
 }
 
 }  // namespace
-
-bool Output::Flush() {
-  if (!text_.empty()) {
-    if (convert_) {
-      const std::string converted = convert_(text_);
-      out_.write(converted.data(), static_cast<std::streamsize>(converted.size()));
-    } else {
-      out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
-    }
-    text_.clear();
-  }
-  out_.flush();
-  return static_cast<bool>(out_);
-}
-
-namespace {
-
-// DisplayText of a piece that holds whole characters.
-std::string DisplayPiece(std::string_view sjis) {
-  if (!HasControl(sjis)) {
-    if (auto utf8 = ToUtf8(sjis); utf8 && !HasC1Control(*utf8)) return std::move(*utf8);
-  }
-  const pallomar::CodePage& cp = pallomar::ListCodePage();  // once per walk
-  std::string out;
-  std::size_t i = 0;
-  while (i < sjis.size()) {
-    const auto c = static_cast<unsigned char>(sjis[i]);
-    const std::size_t n = cp.CharLength(sjis, i);
-    if (!IsAsciiControl(c)) {
-      if (const auto utf8 = ToUtf8(sjis.substr(i, n)); utf8 && !HasC1Control(*utf8)) {
-        out += *utf8;
-        i += n;
-        continue;
-      }
-    }
-    // Only this byte is shown raw: the next one may be a character of its own.
-    out += "\\x";
-    AppendHexByte(out, c);
-    ++i;
-  }
-  return out;
-}
-
-}  // namespace
-
-void ForDisplayText(std::string_view sjis, const std::function<void(std::string_view)>& piece) {
-  ForPieces(sjis, [&](std::string_view p) { piece(DisplayPiece(p)); });
-}
-
-std::string DisplayText(std::string_view sjis) {
-  if (sjis.size() <= kTextPiece) return DisplayPiece(sjis);
-  std::string out;
-  ForDisplayText(sjis, [&](std::string_view p) { out += p; });
-  return out;
-}
-
-std::size_t DisplayWidth(std::string_view utf8) {
-  std::size_t width = 0;
-  for (std::size_t i = 0; i < utf8.size();) {
-    if (static_cast<unsigned char>(utf8[i]) < 0x80) {  // most of a list is ASCII
-      ++width;
-      ++i;
-      continue;
-    }
-    const std::size_t n = Utf8CharLength(utf8, i);
-    const std::uint32_t cp = DecodeUtf8(utf8.substr(i, n));
-    width += (cp < 0x1100 || (cp >= 0xFF61 && cp <= 0xFF9F)) ? 1 : 2;
-    i += n;
-  }
-  return width;
-}
-
-std::string ShownStart(std::string_view sjis, std::size_t chars, bool& cut) {
-  const pallomar::CodePage& cp = pallomar::ListCodePage();  // once per walk
-  std::size_t i = 0;
-  for (std::size_t n = 0; n < chars && i < sjis.size(); ++n) i += cp.CharLength(sjis, i);
-  cut = i < sjis.size();
-  return DisplayText(sjis.substr(0, i));
-}
-
-std::string ShownStart(std::string_view sjis, std::size_t chars) {
-  bool cut = false;
-  std::string out = ShownStart(sjis, chars, cut);
-  if (cut) out += "...";
-  return out;
-}
-
-std::string Quoted(std::string_view sjis, std::size_t chars) {
-  bool cut = false;
-  // Appended, not prepended: GCC 12 warns falsely on inserting before a moved-from string.
-  std::string out = "\"";
-  out += ShownStart(sjis, chars, cut);
-  out += cut ? "\"..." : "\"";
-  return out;
-}
-
-std::string BoundedUtf8(std::string_view utf8, std::size_t chars) {
-  std::size_t i = 0;
-  for (std::size_t n = 0; n < chars && i < utf8.size(); ++n) i += Utf8CharLength(utf8, i);
-  std::string out = ShownUtf8(utf8.substr(0, i));
-  if (i < utf8.size()) out += "...";
-  return out;
-}
-
-std::string QuotedUtf8(std::string_view utf8, std::size_t chars) {
-  std::size_t i = 0;
-  for (std::size_t n = 0; n < chars && i < utf8.size(); ++n) i += Utf8CharLength(utf8, i);
-  std::string out = "\"";
-  out += ShownUtf8(utf8.substr(0, i));
-  out += i < utf8.size() ? "\"..." : "\"";
-  return out;
-}
 
 void WriteJsonHead(std::string_view version, Output& out) {
   out.Text() += "{\n  \"format\": ";

@@ -8,8 +8,8 @@
 #include "entrylist/entry_fields.h"
 #include "entrylist/paths.h"
 #include "launcher.h"
-#include "list_form.h"
 #include "plwtool.h"
+#include "shown_text.h"
 
 namespace plwtool {
 

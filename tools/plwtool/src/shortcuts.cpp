@@ -11,6 +11,7 @@
 #include "entrylist/paths.h"
 #include "list_form.h"
 #include "plwtool.h"
+#include "shown_text.h"
 
 namespace plwtool {
 

@@ -1,12 +1,14 @@
 // Shift-JIS to UTF-8 a character at a time, each character's answer asked of the host once.
 // Code page 932 has no shift states, so a text converts (and converts back) exactly as its
 // characters do one by one: however long the list, the host is asked once per distinct character.
+// And where a long text's pieces end.
+#include "sjis_text.h"
+
 #include <array>
 #include <cstring>
 #include <memory>
 
 #include "entrylist/entry_fields.h"
-#include "host.h"
 
 namespace plwtool {
 
@@ -55,6 +57,13 @@ std::optional<std::string> SjisToUtf8(std::string_view sjis) {
     i += n;
   }
   return out;
+}
+
+std::size_t LongPieceEnd(std::string_view sjis, std::size_t from) {
+  const pallomar::CodePage& cp = pallomar::ListCodePage();  // once per walk
+  std::size_t i = from;
+  while (i - from < kTextPiece) i += cp.CharLength(sjis, i);
+  return i;
 }
 
 }  // namespace plwtool

@@ -15,9 +15,10 @@
 
 #include "entrylist/file_system.h"
 #include "host.h"
-#include "list_form.h"
 #include "list_source.h"
+#include "output.h"
 #include "plwtool.h"
+#include "shown_text.h"
 
 namespace plwtool {
 
