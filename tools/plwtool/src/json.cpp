@@ -352,8 +352,13 @@ void AppendJsonString(std::string& out, std::string_view utf8) {
 
 void AppendJsonChars(std::string& out, std::string_view utf8) {
   static const char kHex[] = "0123456789abcdef";
-  for (const char ch : utf8) {
-    const auto c = static_cast<unsigned char>(ch);
+  // Bytes that need no escape go over in runs, not one at a time.
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    out.append(utf8.data() + run, i - run);
+    run = i + 1;
     switch (c) {
       case '"':
         out += "\\\"";
@@ -371,15 +376,12 @@ void AppendJsonChars(std::string& out, std::string_view utf8) {
         out += "\\t";
         break;
       default:
-        if (c < 0x20) {
-          out += "\\u00";
-          out += kHex[c >> 4];
-          out += kHex[c & 0xF];
-        } else {
-          out += ch;
-        }
+        out += "\\u00";
+        out += kHex[c >> 4];
+        out += kHex[c & 0xF];
     }
   }
+  out.append(utf8.data() + run, utf8.size() - run);
 }
 
 }  // namespace plwtool

@@ -11,8 +11,9 @@ namespace plwtool {
 
 // Length of the well-formed UTF-8 sequence whose bytes `at(0)`, `at(1)`, ... give, or 0:
 // overlong forms, surrogates and code points above U+10FFFF are not well formed.
+// Inlined: display widths and JSON strings ask it for every character that is not ASCII.
 template <typename At>
-std::size_t Utf8SequenceLength(At at) {
+[[gnu::always_inline]] inline std::size_t Utf8SequenceLength(At at) {
   const unsigned c = at(0);
   const auto cont = [&](std::size_t k) { return (at(k) & 0xC0u) == 0x80u; };
   if (c < 0x80) return 1;
