@@ -83,6 +83,7 @@ void AppendOptionalText(Output& out, std::string_view sjis) {
 // A CSV cell of what people see: quoted when it holds a comma or a double quote (line ends are
 // shown escaped, and no trail byte is either of the two).
 void AppendCsvField(Output& out, std::string_view sjis) {
+  if (sjis.empty()) return;  // nothing to show or quote (most optional fields)
   // A plain loop: find_first_of searches the set once per byte of the field.
   const bool quote =
       std::any_of(sjis.begin(), sjis.end(), [](char c) { return c == ',' || c == '"'; });

@@ -55,8 +55,9 @@ Row Cells(const pallomar::EntryList& record, std::size_t number) {
               pallomar::RunCheckWord(pallomar::RunCheckOn(record.Get(0, pallomar::kRunCheck)))))};
 }
 
+// An empty field (most optional ones) has nothing to convert: its text, empty too, stands in.
 std::size_t Width(const Cell& c) {
-  if (!c.isField) return DisplayWidth(c.text);
+  if (!c.isField || c.field.empty()) return DisplayWidth(c.text);
   std::size_t width = 0;
   ForDisplayText(c.field, [&](std::string_view piece) { width += DisplayWidth(piece); });
   return width;
@@ -64,7 +65,7 @@ std::size_t Width(const Cell& c) {
 
 // Writes the cell; returns its width, so that each field is converted once per writing.
 std::size_t WriteCell(const Cell& c, Output& out) {
-  if (!c.isField) {
+  if (!c.isField || c.field.empty()) {
     out.Text() += c.text;
     return DisplayWidth(c.text);
   }
