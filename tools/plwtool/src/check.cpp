@@ -1,7 +1,9 @@
 #include "check.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
@@ -10,11 +12,9 @@
 
 #include "entrylist/codepage.h"
 #include "entrylist/entry_fields.h"
-#include "entrylist/errors.h"
-#include "entrylist/model.h"
 #include "entrylist/paths.h"
 #include "keyed_hash.h"
-#include "list_form.h"
+#include "shown_text.h"
 
 namespace plwtool {
 
@@ -41,18 +41,22 @@ std::string_view EnvironmentVariable(std::string_view p) {
   return p.substr(open, close - open + 1);
 }
 
-}  // namespace
-
-namespace {
-
+// Hands each finding on as it is made. A list can hold millions of entries with the same
+// findings: a message that must be composed is written into Message(), which is kept.
 class Collector {
  public:
   explicit Collector(const std::function<void(const Finding&)>& report) : report_(report) {}
-  void File(std::string message, Change change = Change::None) {
-    Emit({0, "", std::move(message), change});
+  void File(std::string_view message, Change change = Change::None) {
+    Emit({0, {}, message, change});
   }
-  void Entry(std::size_t n, std::string field, std::string message, Change change = Change::None) {
-    Emit({n, std::move(field), std::move(message), change});
+  void Entry(std::size_t n, std::string_view field, std::string_view message,
+             Change change = Change::None) {
+    Emit({n, field, message, change});
+  }
+  // An empty buffer for the next finding's message.
+  std::string& Message() {
+    message_.clear();
+    return message_;
   }
   std::size_t count = 0;
 
@@ -62,20 +66,35 @@ class Collector {
     report_(f);
   }
   const std::function<void(const Finding&)>& report_;
+  std::string message_;
 };
 
 // The window state as adding the entry again would store it, beside what the file holds.
-void CheckWindowState(Collector& c, std::size_t n, std::string_view text,
-                      const std::string& stored) {
-  if (text == stored) {
-    if (text == "-1") c.Entry(n, "window state", "\"-1\": no window state is chosen");
-    return;
+void CheckWindowState(Collector& c, std::size_t n, std::string_view text) {
+  const pallomar::WindowState state = pallomar::WindowState::Read(text);
+  if (!state.Readable()) {
+    std::string& m = c.Message();
+    m += Quoted(text);
+    m += " is not a number; the editor reports an error when the entry is taken out or its "
+         "details are shown";
+    c.Entry(n, "window state", m);
+  } else if (!state.IsCanonical()) {
+    std::string& m = c.Message();
+    m += Quoted(text);
+    m.append(" is not 0, 1 or 2; it becomes \"").append(state.StoredText()).append("\" (");
+    m.append(state.PlainWord()).append(")");
+    c.Entry(n, "window state", m, Change::OnReAdd);
+  } else if (state.kind() == pallomar::WindowState::Kind::None) {
+    c.Entry(n, "window state", "\"-1\": no window state is chosen");
   }
-  const std::int32_t bounded = std::stoi(stored);
-  c.Entry(n, "window state",
-          Quoted(text) + " is not 0, 1 or 2; it becomes \"" + stored + "\" (" + StateWord(bounded) +
-              ")",
-          Change::OnReAdd);
+}
+
+// What an optional line holding the marker means.
+std::string_view MarkerMeansNone(Collector& c) {
+  return c.Message()
+      .append("the line reads \"")
+      .append(kDummyMarker)
+      .append("\", which means none");
 }
 
 // What the reader smoothed over in one record.
@@ -84,14 +103,16 @@ void ReportEntryNote(Collector& c, const pallomar::ListNote& note) {
   const std::size_t n = note.entry + 1;
   switch (note.kind) {
     case K::DummyParams:
-      c.Entry(n, "parameters", "the line reads \"$dummy$\", which means none", Change::OnSave);
+      c.Entry(n, "parameters", MarkerMeansNone(c), Change::OnSave);
       break;
     case K::DummyFolder:
-      c.Entry(n, "working folder", "the line reads \"$dummy$\", which means none", Change::OnSave);
+      c.Entry(n, "working folder", MarkerMeansNone(c), Change::OnSave);
       break;
     case K::RunCheckText:
       c.Entry(n, "running check",
-              Quoted(note.text) + " is neither \"True\" nor \"False\"; it reads as off",
+              c.Message()
+                  .append(Quoted(note.text))
+                  .append(" is neither \"True\" nor \"False\"; it reads as off"),
               Change::OnSave);
       break;
     case K::CutRecord:
@@ -221,16 +242,18 @@ class Duplicates {
 
 }  // namespace
 
-std::string FindingText(const Finding& f) {
-  std::string s;
-  if (f.entry != 0) s += "entry " + std::to_string(f.entry) + ": ";
-  if (!f.field.empty()) s += f.field + ": ";
-  s += f.message;
-  if (f.change == Change::OnSave) s += " (the editor changes this when it saves the list)";
-  if (f.change == Change::OnReAdd) {
-    s += " (the editor changes this when the entry is taken out and added again)";
+void AppendFindingText(std::string& out, const Finding& f) {
+  if (f.entry != 0) {
+    char digits[24];
+    const auto end = std::to_chars(std::begin(digits), std::end(digits), f.entry).ptr;
+    out.append("entry ").append(digits, end).append(": ");
   }
-  return s;
+  if (!f.field.empty()) out.append(f.field).append(": ");
+  out += f.message;
+  if (f.change == Change::OnSave) out += " (the editor changes this when it saves the list)";
+  if (f.change == Change::OnReAdd) {
+    out += " (the editor changes this when the entry is taken out and added again)";
+  }
 }
 
 std::size_t ReportFindings(ListReader& file, LoadStatus status, const Host& host,
@@ -329,26 +352,13 @@ std::size_t ReportFindings(ListReader& file, LoadStatus status, const Host& host
       c.Entry(n, "running check", "on for a file that is not .exe; it is turned off",
               Change::OnReAdd);
     }
-    const auto state = list.Get(0, pallomar::kWindowState);
-    pallomar::PanelValues bounded;
-    bool stateIsNumber = true;
-    try {
-      bounded.SetWindowState(pallomar::StrToInt(state));
-    } catch (const pallomar::EConvertError&) {
-      stateIsNumber = false;
-    }
-    if (stateIsNumber) {
-      CheckWindowState(c, n, state, std::to_string(bounded.windowState));
-    } else {
-      c.Entry(n, "window state",
-              Quoted(state) +
-                  " is not a number; the editor reports an error when the entry is taken out "
-                  "or its details are shown");
-    }
+    CheckWindowState(c, n, list.Get(0, pallomar::kWindowState));
 
     if (const std::size_t earlier = duplicates.Earlier(list, file.Entry(), file.Offset())) {
       c.Entry(n, "file to run",
-              "same file to run and parameters as entry " + std::to_string(earlier));
+              c.Message()
+                  .append("same file to run and parameters as entry ")
+                  .append(std::to_string(earlier)));
     }
 
     if (host.seesListPaths) {

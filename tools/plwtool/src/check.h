@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "entrylist/file_system.h"
@@ -19,10 +20,11 @@ enum class Change {
   OnReAdd,  // the editor changes it when the entry is taken out and added again
 };
 
+// One finding, as the report is handed it: its texts last only as long as that call.
 struct Finding {
-  std::size_t entry = 0;  // from 1; 0 for the file as a whole
-  std::string field;      // empty for the file as a whole
-  std::string message;    // UTF-8
+  std::size_t entry = 0;     // from 1; 0 for the file as a whole
+  std::string_view field;    // empty for the file as a whole
+  std::string_view message;  // UTF-8
   Change change = Change::None;
 };
 
@@ -33,7 +35,7 @@ std::size_t ReportFindings(ListReader& file, LoadStatus status, const Host& host
                            pallomar::FileSystem& fs,
                            const std::function<void(const Finding&)>& report);
 
-// One report line, without the file name and the line end.
-std::string FindingText(const Finding& f);
+// Appends one report line, without the file name and the line end.
+void AppendFindingText(std::string& out, const Finding& f);
 
 }  // namespace plwtool

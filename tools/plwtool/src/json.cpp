@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "shown_text.h"
+#include "utf8.h"
+
 namespace plwtool {
 
 const char* KindName(JsonKind kind) {
@@ -33,52 +36,6 @@ constexpr std::size_t kPiece = 64 * 1024;
 constexpr std::size_t kFewNames = 16;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-// Length of the well-formed UTF-8 sequence whose bytes `at(0)`, `at(1)`, ... give, or 0.
-template <typename At>
-std::size_t Utf8SequenceLength(At at) {
-  const unsigned c = at(0);
-  const auto cont = [&](std::size_t k) { return (at(k) & 0xC0u) == 0x80u; };
-  if (c >= 0xC2 && c <= 0xDF) return cont(1) ? 2 : 0;
-  if (c >= 0xE0 && c <= 0xEF) {
-    if (!cont(1) || !cont(2)) return 0;
-    if (c == 0xE0 && at(1) < 0xA0) return 0;   // overlong
-    if (c == 0xED && at(1) >= 0xA0) return 0;  // surrogate
-    return 3;
-  }
-  if (c >= 0xF0 && c <= 0xF4) {
-    if (!cont(1) || !cont(2) || !cont(3)) return 0;
-    if (c == 0xF0 && at(1) < 0x90) return 0;
-    if (c == 0xF4 && at(1) >= 0x90) return 0;
-    return 4;
-  }
-  return 0;
-}
 
 }  // namespace
 
@@ -282,7 +239,7 @@ std::string JsonReader::Number() {
 std::uint32_t JsonReader::Hex4() {
   std::uint32_t v = 0;
   for (int k = 0; k < 4; ++k) {
-    const int d = HexDigit(At(0));
+    const int d = HexDigitValue(At(0));
     if (d < 0) Fail("expected four hexadecimal digits after \\u");
     v = v * 16 + static_cast<std::uint32_t>(d);
     Advance(1);
@@ -395,8 +352,13 @@ void AppendJsonString(std::string& out, std::string_view utf8) {
 
 void AppendJsonChars(std::string& out, std::string_view utf8) {
   static const char kHex[] = "0123456789abcdef";
-  for (const char ch : utf8) {
-    const auto c = static_cast<unsigned char>(ch);
+  // Bytes that need no escape go over in runs, not one at a time.
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    out.append(utf8.data() + run, i - run);
+    run = i + 1;
     switch (c) {
       case '"':
         out += "\\\"";
@@ -414,43 +376,12 @@ void AppendJsonChars(std::string& out, std::string_view utf8) {
         out += "\\t";
         break;
       default:
-        if (c < 0x20) {
-          out += "\\u00";
-          out += kHex[c >> 4];
-          out += kHex[c & 0xF];
-        } else {
-          out += ch;
-        }
+        out += "\\u00";
+        out += kHex[c >> 4];
+        out += kHex[c & 0xF];
     }
   }
-}
-
-std::string ShownUtf8(std::string_view utf8) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto c = static_cast<unsigned char>(utf8[i]);
-    std::size_t n = 1;
-    bool shown = c >= 0x20 && c != 0x7F;
-    if (c >= 0x80) {
-      n = Utf8SequenceLength([&](std::size_t k) {
-        return i + k < utf8.size() ? static_cast<unsigned char>(utf8[i + k]) : 0u;
-      });
-      // U+0080..U+009F are control characters too.
-      shown = n != 0 && !(c == 0xC2 && static_cast<unsigned char>(utf8[i + 1]) < 0xA0);
-      if (!shown) n = 1;
-    }
-    if (shown) {
-      out.append(utf8.substr(i, n));
-    } else {
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
-    }
-    i += n;
-  }
-  return out;
+  out.append(utf8.data() + run, utf8.size() - run);
 }
 
 }  // namespace plwtool

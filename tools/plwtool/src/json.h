@@ -107,8 +107,4 @@ void AppendJsonString(std::string& out, std::string_view utf8);
 // The same without the surrounding quotes, for a string written in pieces.
 void AppendJsonChars(std::string& out, std::string_view utf8);
 
-// A UTF-8 text as it may be shown on a terminal: control characters (C0, DEL, C1) and bytes
-// that are not UTF-8 as \xHH, so that no text can send escape sequences.
-std::string ShownUtf8(std::string_view utf8);
-
 }  // namespace plwtool

@@ -3,17 +3,18 @@
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
-#include <ostream>
 
-#include "entrylist/codepage.h"
+#include "entrylist/entry_fields.h"
 #include "entrylist/list_parse.h"
 #include "entrylist/model.h"
 #include "host.h"
+#include "shown_text.h"
+#include "sjis_text.h"
+#include "utf8.h"
 
 namespace plwtool {
 
 using pallomar::EntryList;
-using pallomar::kDummyMarker;
 
 // The writer stores values as they are: these bytes would break the file's lines. One pass
 // over the bytes (find_first_of searches the set once per byte).
@@ -34,69 +35,6 @@ const char* NotStorable(std::string_view bytes, bool laterPath) {
 }
 
 namespace {
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-void AppendHexByte(std::string& out, unsigned char c) {
-  out += kHexDigits[c >> 4];
-  out += kHexDigits[c & 0xF];
-}
-
-// Without an early exit, so that the compiler can take many bytes a step.
-bool IsAscii(std::string_view text) {
-  unsigned char any = 0;
-  for (const char c : text) any |= static_cast<unsigned char>(c);
-  return any < 0x80;
-}
-
-// Both conversions leave ASCII as it is (0x5C and 0x7E included), so most texts skip them.
-std::optional<std::string> ToUtf8(std::string_view sjis) {
-  if (IsAscii(sjis)) return std::string(sjis);
-  return SjisToUtf8(sjis);
-}
-std::optional<std::string> ToSjis(std::string_view utf8) {
-  if (IsAscii(utf8)) return std::string(utf8);
-  return Utf8ToSjis(utf8);
-}
-
-// Long texts are converted and written in pieces of this many bytes or so, whole characters.
-constexpr std::size_t kTextPiece = 64 * 1024;
-
-// The end of the piece of `sjis` that starts at `from`.
-std::size_t PieceEnd(std::string_view sjis, std::size_t from) {
-  if (sjis.size() - from <= kTextPiece) return sjis.size();
-  const pallomar::CodePage& cp = pallomar::ActiveCodePage();  // once per walk
-  std::size_t i = from;
-  while (i - from < kTextPiece) i += cp.CharLength(sjis, i);
-  return i;
-}
-
-template <typename F>
-void ForPieces(std::string_view sjis, F&& f) {
-  for (std::size_t from = 0; from < sjis.size();) {
-    const std::size_t end = PieceEnd(sjis, from);
-    f(sjis.substr(from, end - from));
-    from = end;
-  }
-}
-
-bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
-
-bool HasControl(std::string_view sjis) {
-  bool any = false;
-  for (const char c : sjis) any |= IsControl(static_cast<unsigned char>(c));
-  return any;
-}
-
-// U+0080..U+009F: Windows reads byte 0x80 as one, and terminals may act on them.
-bool HasC1Control(std::string_view utf8) {
-  for (std::size_t i = utf8.find('\xC2'); i != std::string_view::npos && i + 1 < utf8.size();
-       i = utf8.find('\xC2', i + 1)) {
-    const auto next = static_cast<unsigned char>(utf8[i + 1]);
-    if (next >= 0x80 && next <= 0x9F) return true;
-  }
-  return false;
-}
 
 void AppendHex(Output& out, std::string_view sjis) {
   out.Text() += "{\"hex\": \"";
@@ -133,8 +71,9 @@ void AppendText(Output& out, std::string_view sjis) {
   out.Text() += '"';
 }
 
+// null for none: the marker, as every list read holds it, or an empty value.
 void AppendOptionalText(Output& out, std::string_view sjis) {
-  if (sjis == kDummyMarker) {
+  if (pallomar::IsNoneText(sjis)) {
     out.Text() += "null";
   } else {
     AppendText(out, sjis);
@@ -144,6 +83,7 @@ void AppendOptionalText(Output& out, std::string_view sjis) {
 // A CSV cell of what people see: quoted when it holds a comma or a double quote (line ends are
 // shown escaped, and no trail byte is either of the two).
 void AppendCsvField(Output& out, std::string_view sjis) {
+  if (sjis.empty()) return;  // nothing to show or quote (most optional fields)
   // A plain loop: find_first_of searches the set once per byte of the field.
   const bool quote =
       std::any_of(sjis.begin(), sjis.end(), [](char c) { return c == ',' || c == '"'; });
@@ -191,30 +131,6 @@ TextPos Require(JsonReader& r, JsonKind kind, const std::string& field) {
   Wrong(objectPos, FieldName(parent, key), "missing member \"" + std::string(key) + "\"");
 }
 
-std::uint32_t DecodeUtf8(std::string_view ch) {
-  const auto c = static_cast<unsigned char>(ch[0]);
-  const std::size_t n = ch.size();
-  std::uint32_t cp = n == 1 ? c : c & (0xFFu >> (n + 1));
-  for (std::size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(ch[k]) & 0x3Fu);
-  return cp;
-}
-
-std::size_t Utf8CharLength(std::string_view utf8, std::size_t i) {
-  std::size_t n = 1;
-  while (i + n < utf8.size() && (static_cast<unsigned char>(utf8[i + n]) & 0xC0) == 0x80) ++n;
-  return n;
-}
-
-void EncodeUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-  }
-  out += static_cast<char>(0x80 | (cp & 0x3F));
-}
-
 // Characters that Unicode has twice where Shift-JIS has one: each is written as the form that
 // the Shift-JIS character reads back as, on every host alike.
 struct Variant {
@@ -243,7 +159,7 @@ std::string WithVariants(std::string_view utf8) {
       const auto* v = std::find_if(std::begin(kVariants), std::end(kVariants),
                                    [&](const Variant& x) { return x.given == cp; });
       if (v != std::end(kVariants)) {
-        EncodeUtf8(out, v->shiftJis);
+        AppendUtf8(out, v->shiftJis);
         continue;
       }
     }
@@ -278,13 +194,6 @@ std::string Unmappable(std::string_view utf8) {
   return "a character has no exact Shift-JIS form";
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // What a text field may hold so that the list file gives it back as it is.
 enum class TextRole { Plain, LaterPath };
 
@@ -309,8 +218,8 @@ std::string TextField(JsonReader& r, const std::string& field, TextRole role) {
       seen = true;
       if (hex.size() % 2 != 0) Wrong(hexPos, hexField, "odd number of hexadecimal digits");
       for (std::size_t i = 0; i < hex.size(); i += 2) {
-        const int hi = HexValue(hex[i]);
-        const int lo = HexValue(hex[i + 1]);
+        const int hi = HexDigitValue(hex[i]);
+        const int lo = HexDigitValue(hex[i + 1]);
         if (hi < 0 || lo < 0) Wrong(hexPos, hexField, "expected hexadecimal digits (0-9, A-F)");
         bytes += static_cast<char>(hi * 16 + lo);
       }
@@ -323,14 +232,14 @@ std::string TextField(JsonReader& r, const std::string& field, TextRole role) {
   return bytes;
 }
 
+// null and "" both mean none: the writer stores an empty value as an empty line, which reads
+// back as none.
 std::string OptionalTextField(JsonReader& r, const std::string& field) {
   if (r.Peek() == JsonKind::Null) {
     r.Null();
-    return std::string(kDummyMarker);
+    return pallomar::StoredOptional({});
   }
-  std::string bytes = TextField(r, field, TextRole::Plain);
-  // The writer stores an empty value as an empty line, which reads back as none.
-  return bytes.empty() ? std::string(kDummyMarker) : bytes;
+  return pallomar::StoredOptional(TextField(r, field, TextRole::Plain));
 }
 
 void ReadEntry(JsonReader& r, std::size_t index, EntryList& list) {
@@ -340,8 +249,8 @@ void ReadEntry(JsonReader& r, std::size_t index, EntryList& list) {
   const TextPos pos = Require(r, JsonKind::Object, name);
   r.BeginObject();
   pallomar::Entry e;
-  e.params = kDummyMarker;
-  e.folder = kDummyMarker;
+  e.params = pallomar::StoredOptional({});
+  e.folder = pallomar::StoredOptional({});
   bool path = false, state = false, run = false;
   std::string key;
   while (r.NextMember(key)) {
@@ -370,121 +279,6 @@ void ReadEntry(JsonReader& r, std::size_t index, EntryList& list) {
 }
 
 }  // namespace
-
-bool Output::Flush() {
-  if (!text_.empty()) {
-    if (convert_) {
-      const std::string converted = convert_(text_);
-      out_.write(converted.data(), static_cast<std::streamsize>(converted.size()));
-    } else {
-      out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
-    }
-    text_.clear();
-  }
-  out_.flush();
-  return static_cast<bool>(out_);
-}
-
-namespace {
-
-// DisplayText of a piece that holds whole characters.
-std::string DisplayPiece(std::string_view sjis) {
-  if (!HasControl(sjis)) {
-    if (auto utf8 = ToUtf8(sjis); utf8 && !HasC1Control(*utf8)) return std::move(*utf8);
-  }
-  const pallomar::CodePage& cp = pallomar::ActiveCodePage();  // once per walk
-  std::string out;
-  std::size_t i = 0;
-  while (i < sjis.size()) {
-    const auto c = static_cast<unsigned char>(sjis[i]);
-    const std::size_t n = cp.CharLength(sjis, i);
-    if (!IsControl(c)) {
-      if (const auto utf8 = ToUtf8(sjis.substr(i, n)); utf8 && !HasC1Control(*utf8)) {
-        out += *utf8;
-        i += n;
-        continue;
-      }
-    }
-    // Only this byte is shown raw: the next one may be a character of its own.
-    out += "\\x";
-    AppendHexByte(out, c);
-    ++i;
-  }
-  return out;
-}
-
-}  // namespace
-
-void ForDisplayText(std::string_view sjis, const std::function<void(std::string_view)>& piece) {
-  ForPieces(sjis, [&](std::string_view p) { piece(DisplayPiece(p)); });
-}
-
-std::string DisplayText(std::string_view sjis) {
-  if (sjis.size() <= kTextPiece) return DisplayPiece(sjis);
-  std::string out;
-  ForDisplayText(sjis, [&](std::string_view p) { out += p; });
-  return out;
-}
-
-std::size_t DisplayWidth(std::string_view utf8) {
-  std::size_t width = 0;
-  for (std::size_t i = 0; i < utf8.size();) {
-    if (static_cast<unsigned char>(utf8[i]) < 0x80) {  // most of a list is ASCII
-      ++width;
-      ++i;
-      continue;
-    }
-    const std::size_t n = Utf8CharLength(utf8, i);
-    const std::uint32_t cp = DecodeUtf8(utf8.substr(i, n));
-    width += (cp < 0x1100 || (cp >= 0xFF61 && cp <= 0xFF9F)) ? 1 : 2;
-    i += n;
-  }
-  return width;
-}
-
-std::string ShownStart(std::string_view sjis, std::size_t chars, bool& cut) {
-  const pallomar::CodePage& cp = pallomar::ActiveCodePage();  // once per walk
-  std::size_t i = 0;
-  for (std::size_t n = 0; n < chars && i < sjis.size(); ++n) i += cp.CharLength(sjis, i);
-  cut = i < sjis.size();
-  return DisplayText(sjis.substr(0, i));
-}
-
-std::string ShownStart(std::string_view sjis, std::size_t chars) {
-  bool cut = false;
-  std::string out = ShownStart(sjis, chars, cut);
-  if (cut) out += "...";
-  return out;
-}
-
-std::string Quoted(std::string_view sjis, std::size_t chars) {
-  bool cut = false;
-  // Appended, not prepended: GCC 12 warns falsely on inserting before a moved-from string.
-  std::string out = "\"";
-  out += ShownStart(sjis, chars, cut);
-  out += cut ? "\"..." : "\"";
-  return out;
-}
-
-std::string BoundedUtf8(std::string_view utf8, std::size_t chars) {
-  std::size_t i = 0;
-  for (std::size_t n = 0; n < chars && i < utf8.size(); ++n) i += Utf8CharLength(utf8, i);
-  std::string out = ShownUtf8(utf8.substr(0, i));
-  if (i < utf8.size()) out += "...";
-  return out;
-}
-
-std::string QuotedUtf8(std::string_view utf8, std::size_t chars) {
-  std::size_t i = 0;
-  for (std::size_t n = 0; n < chars && i < utf8.size(); ++n) i += Utf8CharLength(utf8, i);
-  std::string out = "\"";
-  out += ShownUtf8(utf8.substr(0, i));
-  out += i < utf8.size() ? "\"..." : "\"";
-  return out;
-}
-
-// The words are literals, so the view's data ends in a NUL.
-const char* StateWord(std::int32_t v) { return pallomar::WindowStatePlainWord(v).data(); }
 
 void WriteJsonHead(std::string_view version, Output& out) {
   out.Text() += "{\n  \"format\": ";
@@ -526,7 +320,7 @@ void WriteCsvRecord(const EntryList& record, std::size_t number, Output& out) {
     out.Text() += ',';
     const std::string_view text = record.Get(0, f);
     const bool optional = f == pallomar::kParams || f == pallomar::kFolder;
-    if (!(optional && text == kDummyMarker)) AppendCsvField(out, text);
+    AppendCsvField(out, optional ? pallomar::OptionalValue(text) : text);
   }
   out.Text() +=
       pallomar::RunCheckOn(record.Get(0, pallomar::kRunCheck)) ? ",true\r\n" : ",false\r\n";

@@ -5,12 +5,11 @@
 #include <string_view>
 
 #include "check.h"
-#include "entrylist/errors.h"
-#include "entrylist/model.h"
+#include "entrylist/entry_fields.h"
 #include "entrylist/paths.h"
 #include "launcher.h"
-#include "list_form.h"
 #include "plwtool.h"
+#include "shown_text.h"
 
 namespace plwtool {
 
@@ -26,25 +25,23 @@ struct WindowChoice {
   std::string words;  // for the entry's line
 };
 
-// The window-state text as the editor reads it: its integer conversion, bounded to -1..2.
+// The window as the editor reads the stored state; the words say how it was read.
 WindowChoice ChooseWindow(std::string_view text) {
-  pallomar::PanelValues bounded;
-  try {
-    bounded.SetWindowState(pallomar::StrToInt(text));
-  } catch (const pallomar::EConvertError&) {
+  const pallomar::WindowState state = pallomar::WindowState::Read(text);
+  using Kind = pallomar::WindowState::Kind;
+  if (state.kind() == Kind::Unreadable) {
     return {ShowState::Normal, "normal: window state " + Quoted(text) + " is not an integer"};
   }
-  const int state = bounded.windowState;
-  if (state == -1) {
+  if (state.kind() == Kind::None) {
     return {ShowState::Normal, "normal: window state " + Quoted(text) + " chooses none"};
   }
   WindowChoice choice;
-  choice.show = state == 1   ? ShowState::Maximised
-                : state == 2 ? ShowState::Minimised
-                             : ShowState::Normal;
-  choice.words = StateWord(state);
-  if (text != std::to_string(state)) {
-    choice.words += ": window state " + Quoted(text) + " read as " + std::to_string(state);
+  choice.show = state.kind() == Kind::Maximised   ? ShowState::Maximised
+                : state.kind() == Kind::Minimised ? ShowState::Minimised
+                                                  : ShowState::Normal;
+  choice.words = state.PlainWord();
+  if (!state.IsCanonical()) {
+    choice.words += ": window state " + Quoted(text) + " read as " + state.StoredText();
   }
   return choice;
 }
@@ -59,14 +56,6 @@ FolderChoice ChooseFolder(std::string_view path, std::string_view folder) {
   const std::string_view own = path.substr(0, pallomar::FolderLength(path));
   if (!own.empty()) return {own, "its own folder " + ShownStart(own, kShownPathChars)};
   return {{}, "current folder"};
-}
-
-// The path, quoted when a space or tab would split it, then the parameters as stored.
-std::string CommandLine(std::string_view path, std::string_view params) {
-  const bool quote = path.find_first_of(" \t") != std::string_view::npos;
-  std::string line = quote ? "\"" + std::string(path) + "\"" : std::string(path);
-  if (Given(params)) line += " " + std::string(params);
-  return line;
 }
 
 struct EntryResult {
@@ -178,7 +167,7 @@ class Runner {
     if (request.throughShell) {
       if (Given(params)) request.params = std::string(params);
     } else {
-      request.commandLine = CommandLine(path, params);
+      request.commandLine = pallomar::CommandLineOf(path, params);
     }
     request.folder = std::string(folder.folder);
     request.show = window.show;
@@ -202,69 +191,58 @@ class Runner {
   bool waitReady_;
 };
 
+bool IsSeconds(std::string_view text) { return Milliseconds(text).has_value(); }
+
 }  // namespace
 
-int RunCommand(const RunIo& io, const std::vector<std::string>& args) {
+int RunCommand(const Io& io, const std::vector<std::string>& args) {
+  using Value = OptionRule::Value;
+  Args a;
+  if (const auto bad = Split(io, args,
+                             {{"--dry-run"},
+                              {"--no-wait"},
+                              {"--delay", Value::Required, "SECONDS"},
+                              // SECONDS may be left out: the next argument is taken only when
+                              // it is a number.
+                              {"--wait-ready", Value::Optional, {}, IsSeconds}},
+                             a)) {
+    return *bad;
+  }
   bool dryRun = false;
   bool wait = true;
   unsigned delayMs = 0;
   std::optional<unsigned> readyMs;
-  std::vector<std::string> files;
-  // An option's value after "=" or as the next argument; nullopt when there is none.
-  const auto valueOf = [&](std::size_t& i, std::string_view name) -> std::optional<std::string> {
-    if (args[i].size() > name.size()) return args[i].substr(name.size() + 1);
-    if (i + 1 < args.size()) return args[++i];
-    return std::nullopt;
-  };
   const auto badSeconds = [&](std::string_view name, const std::string& value) {
-    return io.usage("run: " + std::string(name) + ": " + QuotedUtf8(io.name(value)) +
+    return io.Usage("run: " + std::string(name) + ": " + QuotedUtf8(io.Name(value)) +
                     " is not a number of seconds from 0 to 3600 (such as 1 or 0.5)");
   };
-  bool optionsEnded = false;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (optionsEnded) {
-      files.push_back(a);
-    } else if (a == "--") {
-      optionsEnded = true;
-    } else if (a == "--dry-run") {
+  for (const GivenOption& o : a.options) {
+    if (o.name == "--dry-run") {
       dryRun = true;
-    } else if (a == "--no-wait") {
+    } else if (o.name == "--no-wait") {
       wait = false;
-    } else if (a == "--delay" || a.starts_with("--delay=")) {
-      const auto value = valueOf(i, "--delay");
-      if (!value) return io.usage("run: --delay needs SECONDS");
-      const auto ms = Milliseconds(*value);
-      if (!ms) return badSeconds("--delay", *value);
+    } else if (o.name == "--delay") {
+      const auto ms = Milliseconds(o.value);
+      if (!ms) return badSeconds(o.name, o.value);
       delayMs = *ms;
-    } else if (a == "--wait-ready" || a.starts_with("--wait-ready=")) {
-      // SECONDS may be left out: the next argument is taken only when it is a number.
-      readyMs = kReadyWaitMs;
-      if (a.size() > std::string_view("--wait-ready").size()) {
-        const std::string value = a.substr(std::string_view("--wait-ready=").size());
-        readyMs = Milliseconds(value);
-        if (!readyMs) return badSeconds("--wait-ready", value);
-      } else if (i + 1 < args.size() && Milliseconds(args[i + 1])) {
-        readyMs = Milliseconds(args[++i]);
-      }
-    } else if (a.size() > 1 && a[0] == '-') {
-      return io.usage("run: unknown option " + QuotedUtf8(io.name(a)));
     } else {
-      files.push_back(a);
+      readyMs = o.hasValue ? Milliseconds(o.value) : kReadyWaitMs;
+      if (!readyMs) return badSeconds(o.name, o.value);
     }
   }
-  if (readyMs && !wait) return io.usage("run: --wait-ready and --no-wait contradict each other");
-  if (files.empty()) return io.usage("run: missing FILE");
+  const std::vector<std::string>& files = a.operands;
+  if (readyMs && !wait) return io.Usage("run: --wait-ready and --no-wait contradict each other");
+  if (files.empty()) return io.Usage("run: missing FILE");
   if (files.size() > 1) {
-    return io.usage("run: unexpected argument " + QuotedUtf8(io.name(files[1])));
+    return io.Usage("run: unexpected argument " + QuotedUtf8(io.Name(files[1])));
   }
   Launcher* launcher = io.host.launcher.get();
   if (!dryRun && launcher == nullptr) {
-    io.error("run: starting Windows programs needs Windows or Wine; --dry-run shows the plan");
+    io.Error("run: starting Windows programs needs Windows or Wine; --dry-run shows the plan");
     return kExitUsage;
   }
   ListReader list(io.fs, false);
-  if (!io.open(files[0], list)) return kExitUsage;
+  if (!Open(io, "run", files[0], list)) return kExitUsage;
 
   const Runner runner(io.host, dryRun, readyMs.value_or(wait ? kIdleWaitMs : 0),
                       readyMs.has_value());
@@ -296,11 +274,11 @@ int RunCommand(const RunIo& io, const std::vector<std::string>& args) {
     }
   } catch (const ReadFailure& e) {
     (void)out.Flush();
-    io.error("run: " + io.name(files[0]) + ": " + e.what());
+    io.Error("run: " + io.Name(files[0]) + ": " + e.what());
     return kExitUsage;
   }
   if (!out.Flush()) {
-    io.error("run: the output could not be written");
+    io.Error("run: the output could not be written");
     return kExitFailed;
   }
   return failed ? kExitFailed : kExitOk;

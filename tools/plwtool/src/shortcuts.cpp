@@ -4,12 +4,14 @@
 #include <iterator>
 #include <ostream>
 
+#include "entrylist/entry_fields.h"
 #include "entrylist/errors.h"
 #include "entrylist/list_file.h"
 #include "entrylist/model.h"
 #include "entrylist/paths.h"
 #include "list_form.h"
 #include "plwtool.h"
+#include "shown_text.h"
 
 namespace plwtool {
 
@@ -34,7 +36,7 @@ std::optional<std::string> InShiftJis(const ShortcutText& text) {
 // does), a subfolder's at its place among them when asked for.
 class Gatherer {
  public:
-  Gatherer(const RunIo& io, bool recursive) : io_(io), recursive_(recursive) {}
+  Gatherer(const Io& io, bool recursive) : io_(io), recursive_(recursive) {}
   std::vector<std::string> files;
 
   // False when the folder could not be listed; it has said why.
@@ -42,7 +44,7 @@ class Gatherer {
     std::vector<FolderItem> items;
     const int e = io_.host.listFolder ? io_.host.listFolder(folder, items) : 2;
     if (e != 0) {
-      io_.error("shortcuts: " + io_.name(folder) + ": cannot be read: " +
+      io_.Error("shortcuts: " + io_.Name(folder) + ": cannot be read: " +
                 SjisToUtf8(pallomar::EInOutError(e).what()).value_or("error " + std::to_string(e)));
       return false;
     }
@@ -63,7 +65,7 @@ class Gatherer {
   }
 
  private:
-  const RunIo& io_;
+  const Io& io_;
   bool recursive_;
 };
 
@@ -181,7 +183,7 @@ std::optional<pallomar::Entry> ShortcutEntry(const Shortcut& link, std::size_t i
   return entry;
 }
 
-int ShortcutsCommand(const RunIo& io, const ShortcutsRequest& request) {
+int ShortcutsCommand(const Io& io, const ShortcutsRequest& request) {
   Gatherer gatherer(io, request.recursive);
   for (const std::string& folder : request.folders) {
     if (!gatherer.Gather(folder)) return kExitUsage;
@@ -201,40 +203,40 @@ int ShortcutsCommand(const RunIo& io, const ShortcutsRequest& request) {
     }
     if (!entry) {
       ++leftOut;
-      io.error("shortcuts: " + io.name(file) + ": left out: " + why);
+      io.Error("shortcuts: " + io.Name(file) + ": left out: " + why);
       continue;
     }
     list.Append(*entry);
     if (request.dryRun) {
       out.Text() += "entry " + std::to_string(list.Count()) + ": " + Quoted(entry->path, 260);
       if (!pallomar::IsNoneText(entry->params)) out.Text() += " " + ShownStart(entry->params, 260);
-      out.Text() += std::string(" (") + StateWord(std::stoi(entry->windowState)) + ", " +
-                    FolderWords(entry->folder) + ", running check " +
-                    (pallomar::RunCheckOn(entry->runCheck) ? "on" : "off") + ") from " +
-                    io.name(file) + "\n";
+      out.Text() +=
+          " (" + std::string(pallomar::WindowState::Read(entry->windowState).PlainWord()) + ", " +
+          FolderWords(entry->folder) + ", running check " +
+          (pallomar::RunCheckOn(entry->runCheck) ? "on" : "off") + ") from " + io.Name(file) + "\n";
       out.LineDone();
     }
   }
   if (leftOut > 0) {
-    io.error("shortcuts: " + std::to_string(leftOut) + " of " +
+    io.Error("shortcuts: " + std::to_string(leftOut) + " of " +
              std::to_string(gatherer.files.size()) + " shortcuts left out");
   }
   if (request.dryRun) {
     if (!out.Flush()) {
-      io.error("shortcuts: the output could not be written");
+      io.Error("shortcuts: the output could not be written");
       return kExitFailed;
     }
   } else {
     try {
       pallomar::WriteListFile(request.output, list, io.fs);
     } catch (const pallomar::EInOutError& e) {
-      io.error("shortcuts: " + io.name(request.output) + ": " +
+      io.Error("shortcuts: " + io.Name(request.output) + ": " +
                SjisToUtf8(e.what()).value_or(e.what()));
       return kExitUsage;
     }
     if (list.Empty()) {
-      io.error("shortcuts: warning: no entries; the editor shows one empty entry for " +
-               io.name(request.output));
+      io.Error("shortcuts: warning: no entries; the editor shows one empty entry for " +
+               io.Name(request.output));
     }
   }
   return leftOut > 0 ? kExitFailed : kExitOk;

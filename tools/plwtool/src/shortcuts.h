@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "entrylist/entry_list.h"
-#include "run.h"
 #include "shortcut_file.h"
+#include "tool_io.h"
 
 namespace plwtool {
 
@@ -26,7 +26,7 @@ struct ShortcutsRequest {
 std::optional<pallomar::Entry> ShortcutEntry(const Shortcut& link, std::size_t index,
                                              std::string& why);
 
-// Borrows from the rest of the tool what `run` does (its list opening aside).
-int ShortcutsCommand(const RunIo& io, const ShortcutsRequest& request);
+// Reads the shortcuts and writes the list (or, for a dry run, says what it would hold).
+int ShortcutsCommand(const Io& io, const ShortcutsRequest& request);
 
 }  // namespace plwtool

@@ -1,12 +1,14 @@
 // Shift-JIS to UTF-8 a character at a time, each character's answer asked of the host once.
 // Code page 932 has no shift states, so a text converts (and converts back) exactly as its
 // characters do one by one: however long the list, the host is asked once per distinct character.
+// And where a long text's pieces end.
+#include "sjis_text.h"
+
 #include <array>
 #include <cstring>
 #include <memory>
 
-#include "entrylist/codepage.h"
-#include "host.h"
+#include "entrylist/entry_fields.h"
 
 namespace plwtool {
 
@@ -42,19 +44,26 @@ const CharForm& FormOf(CharForms& forms, std::string_view ch) {
 
 std::optional<std::string> SjisToUtf8(std::string_view sjis) {
   // The list's code page, whatever the machine's: its texts are Shift-JIS everywhere.
-  static const std::unique_ptr<pallomar::CodePage> cp932 = pallomar::MakeBuiltinCp932();
+  const pallomar::CodePage& cp932 = pallomar::ListCodePage();
   thread_local std::unique_ptr<CharForms> forms;
   if (!forms) forms = std::make_unique<CharForms>();
   std::string out;
   out.reserve(sjis.size() + sjis.size() / 2);
   for (std::size_t i = 0; i < sjis.size();) {
-    const std::size_t n = cp932->CharLength(sjis, i);
+    const std::size_t n = cp932.CharLength(sjis, i);
     const CharForm& form = FormOf(*forms, sjis.substr(i, n));
     if (form.state != CharForm::Converts) return std::nullopt;
     out.append(form.utf8, form.length);
     i += n;
   }
   return out;
+}
+
+std::size_t LongPieceEnd(std::string_view sjis, std::size_t from) {
+  const pallomar::CodePage& cp = pallomar::ListCodePage();  // once per walk
+  std::size_t i = from;
+  while (i - from < kTextPiece) i += cp.CharLength(sjis, i);
+  return i;
 }
 
 }  // namespace plwtool

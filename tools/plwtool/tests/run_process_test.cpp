@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "list_form.h"
 #include "run_test_util.h"
+#include "shown_text.h"
 
 namespace plwtool::testing {
 namespace {

@@ -153,11 +153,12 @@ INSTANTIATE_TEST_SUITE_P(
                   "entry 1: started \"a.exe\" (pid 100, maximised: window state \" $1\" read as 1, "
                   "current folder)\n",
                   false, "a.exe", "", "", ShowState::Maximised},
+        // ESC, as every byte up to the space, separates arguments: the path is quoted.
         StartCase{"EscapeInPathNeverReachesTheTerminal",
                   Record("c:\\\x1B[2J.exe", "\x1B]0;x", "", "0", "False"),
                   "entry 1: started \"c:\\\\x1B[2J.exe\" \\x1B]0;x (pid 100, normal, its own "
                   "folder c:\\)\n",
-                  false, "c:\\\x1B[2J.exe \x1B]0;x", "", "c:\\", ShowState::Normal}),
+                  false, "\"c:\\\x1B[2J.exe\" \x1B]0;x", "", "c:\\", ShowState::Normal}),
     [](const auto& tc) { return std::string(tc.param.name); });
 
 TEST(Run, SkipsAnEntryWithoutAFileAndOneAlreadyRunningButStartsTheRest) {
