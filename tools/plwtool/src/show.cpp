@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "entrylist/entry_fields.h"
 #include "entrylist/model.h"
+#include "texts.h"
 
 namespace plwtool {
 
@@ -18,6 +19,13 @@ const std::string& Utf8Word(std::string_view sjis) {
   auto [it, added] = words.try_emplace(std::string(sjis));
   if (added) it->second = SjisToUtf8(sjis).value_or(std::string(sjis));
   return it->second;
+}
+
+// A column's heading: the details box's word for the field, without its " : ".
+std::string Heading(std::string_view details) {
+  constexpr std::string_view kTail = " : ";
+  if (details.ends_with(kTail)) details.remove_suffix(kTail.size());
+  return Utf8Word(details);
 }
 
 // A cell of the table: the tool's own text, or a list's field shown in pieces.
@@ -88,9 +96,13 @@ int ShowCommand(const Io& io, const std::vector<std::string>& args) {
     return io.Usage("show: unexpected argument " + QuotedUtf8(io.Name(a.operands[1])));
   }
   const std::string& file = a.operands[0];
-  const Row headings = {
-      TextCell("番号"),         TextCell("実行するファイル"), TextCell("実行パラメータ"),
-      TextCell("作業フォルダ"), TextCell("ウィンドウサイズ"), TextCell("実行中チェック")};
+  namespace text = pallomar::text;
+  const Row headings = {TextCell("番号"),
+                        TextCell(Heading(text::kDetailsPath)),
+                        TextCell(Heading(text::kDetailsParams)),
+                        TextCell(Heading(text::kDetailsFolder)),
+                        TextCell(Heading(text::kDetailsWindow)),
+                        TextCell(Heading(text::kDetailsRunCheck))};
   // The table row by row: one reading for the column widths, one to write, so that only one
   // record is ever held.
   std::array<std::size_t, kColumns> widths{};
