@@ -239,7 +239,9 @@ std::string OptionalTextField(JsonReader& r, const std::string& field) {
     r.Null();
     return pallomar::StoredOptional({});
   }
-  return pallomar::StoredOptional(TextField(r, field, TextRole::Plain));
+  std::string bytes = TextField(r, field, TextRole::Plain);
+  if (pallomar::IsNoneText(bytes)) return pallomar::StoredOptional({});
+  return bytes;  // moved, not copied: most entries have a folder
 }
 
 void ReadEntry(JsonReader& r, std::size_t index, EntryList& list) {
