@@ -5,7 +5,6 @@
 namespace pallomar::text {
 
 extern const char kNotAnInteger[] = "'%s' is not an integer";
-extern const char kCannotInsertLine[] = "cannot insert line";
 extern const char kListFileTooLarge[] = "list file too large";
 extern const char kListLineTooLong[] = "list file line too long";
 extern const char kEntryTextTooLong[] = "entry text too long";

@@ -11,7 +11,6 @@ extern const char kAboutText[];         // caption, empty line, copyright line
 
 // Entry list model.
 extern const char kNotAnInteger[];      // "'%s' は整数ではありません"
-extern const char kCannotInsertLine[];  // "行を挿入できません"
 extern const char kDetailsPath[];       // "実行するファイル : "
 extern const char kDetailsParams[];     // "実行パラメータ : "
 extern const char kDetailsFolder[];     // "作業フォルダ : "

@@ -8,7 +8,6 @@ const char kAppCaptionPrefix[] = "Pallomar Ver. 1.02 - ";
 const char kAboutText[] = "Pallomar Ver. 1.02\n\nCopyright (C) 2026 Pallomar team";
 
 const char kNotAnInteger[] = "'%s' は整数ではありません";
-const char kCannotInsertLine[] = "行を挿入できません";
 const char kDetailsPath[] = "実行するファイル : ";
 const char kDetailsParams[] = "実行パラメータ : ";
 const char kDetailsFolder[] = "作業フォルダ : ";

@@ -68,12 +68,9 @@ const char* TooLongText(ETooLongError::What what) {
 
 ETooLongError::ETooLongError(What what) : std::length_error(TooLongText(what)) {}
 
-EListInsertError::EListInsertError() : std::runtime_error(text::kCannotInsertLine) {}
-
 const char* ProgramMessage(const std::exception& e) {
   if (dynamic_cast<const EInOutError*>(&e) != nullptr ||
       dynamic_cast<const EConvertError*>(&e) != nullptr ||
-      dynamic_cast<const EListInsertError*>(&e) != nullptr ||
       dynamic_cast<const ETooLongError*>(&e) != nullptr) {
     return e.what();
   }

@@ -37,12 +37,6 @@ class ETooLongError : public std::length_error {
   explicit ETooLongError(What what);
 };
 
-// The platform list could not take an item: "行を挿入できません".
-class EListInsertError : public std::runtime_error {
- public:
-  EListInsertError();
-};
-
 // The message of one of the errors above, which is a program text; null for any other error,
 // whose message is the library's own wording.
 const char* ProgramMessage(const std::exception& e);

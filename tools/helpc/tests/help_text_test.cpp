@@ -42,7 +42,6 @@ const std::map<std::string, const char*>& ProgramTexts() {
       {"kAppCaptionPrefix", text::kAppCaptionPrefix},
       {"kAboutText", text::kAboutText},
       {"kNotAnInteger", text::kNotAnInteger},
-      {"kCannotInsertLine", text::kCannotInsertLine},
       {"kDetailsPath", text::kDetailsPath},
       {"kDetailsParams", text::kDetailsParams},
       {"kDetailsFolder", text::kDetailsFolder},
@@ -214,8 +213,6 @@ std::set<std::string> MessagesTheEditorCanShow() {
     const std::string argument(rest.substr(1, rest.find(')') - 1));
     if (error == "EConvertError") {
       nameOf(pallomar::EConvertError("abc").what());
-    } else if (error == "EListInsertError") {
-      nameOf(pallomar::EListInsertError().what());
     } else if (error == "ETooLongError") {
       using What = pallomar::ETooLongError::What;
       const std::map<std::string, What> whats = {
