@@ -63,6 +63,12 @@ std::optional<std::int32_t> ParseInt(std::string_view text) {
 std::optional<std::int32_t> TryStrToInt(std::string_view text) { return ParseInt(text); }
 
 WindowState WindowState::FromValue(std::int64_t value) {
+  WindowState s = Bound(value);
+  s.text_.assign(BoundedText(s.bounded_));
+  return s;
+}
+
+WindowState WindowState::Bound(std::int64_t value) {
   if (value < -1) value = -1;
   if (value > 2) value = 2;
   WindowState s;
@@ -71,13 +77,12 @@ WindowState WindowState::FromValue(std::int64_t value) {
             : value == 1 ? Kind::Maximised
             : value == 2 ? Kind::Minimised
                          : Kind::Normal;
-  s.text_ = std::to_string(value);
   return s;
 }
 
 WindowState WindowState::Read(std::string_view stored) {
   const std::optional<std::int32_t> value = TryStrToInt(stored);
-  WindowState s = value ? FromValue(*value) : WindowState();
+  WindowState s = value ? Bound(*value) : WindowState();
   if (!value) s.kind_ = Kind::Unreadable;
   s.text_.assign(stored);
   return s;

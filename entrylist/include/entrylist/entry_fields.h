@@ -52,13 +52,20 @@ class WindowState {
   // The text as stored (for Read) or the bounded value's text (for FromValue).
   const std::string& Text() const { return text_; }
   // The text a fresh save of this choice stores: its bounded value.
-  std::string StoredText() const { return std::to_string(bounded_); }
+  std::string StoredText() const { return std::string(BoundedText(bounded_)); }
   // True when the stored text is already what a save of its choice writes.
-  bool IsCanonical() const { return Readable() && text_ == StoredText(); }
+  bool IsCanonical() const { return Readable() && text_ == BoundedText(bounded_); }
   // Plain English words: "normal", "maximised", "minimised", "no choice", "unreadable".
   std::string_view PlainWord() const;
 
  private:
+  // The text of a bounded value (-1..2), without making a string for it: asked once per entry.
+  static std::string_view BoundedText(int bounded) {
+    constexpr std::string_view kTexts[] = {"-1", "0", "1", "2"};
+    return kTexts[bounded + 1];
+  }
+  static WindowState Bound(std::int64_t value);
+
   Kind kind_ = Kind::Normal;
   int bounded_ = 0;
   std::string text_ = "0";
