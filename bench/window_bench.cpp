@@ -4,7 +4,7 @@
 //
 //   window_bench.exe --undo                   (only the undo of New on 1,000,000 entries)
 //   window_bench.exe [path\to\pallomar.exe]   (with the program: its start, and row names read
-//                                            by a second process)
+//                                            by a second process, in window_bench_program.cpp)
 #include <windows.h>
 // The shell headers need windows.h first.
 #include <shellapi.h>
@@ -22,12 +22,9 @@
 #include "entrylist/list_file.h"
 #include "platform/scripted_platform.h"
 #include "win32/main_window.h"
+#include "window_bench.h"
 
-namespace {
-
-using pallomar::EntryList;
-using pallomar::layout::Ctl;
-using pallomar::win32::MainWindow;
+namespace window_bench {
 
 double Now() {
   static const double frequency = [] {
@@ -39,6 +36,37 @@ double Now() {
   QueryPerformanceCounter(&t);
   return static_cast<double>(t.QuadPart) * 1000.0 / frequency;
 }
+
+std::string MakeList(std::size_t count) {
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  const std::string path = std::string(temp) + "pallomar-bench-" + std::to_string(count) + ".plw";
+  pallomar::EntryList list;
+  for (std::size_t i = 0; i < count; ++i)
+    list.Append("c:\\program files\\tool" + std::to_string(i) + "\\run.exe", "-x", "$dummy$", "0",
+                "1");
+  pallomar::WriteListFile(path, list);
+  return path;
+}
+
+Stats Measure(int runs, const std::function<double()>& once) {
+  std::vector<double> t;
+  for (int i = 0; i < runs; ++i) t.push_back(once());
+  std::sort(t.begin(), t.end());
+  return {t[t.size() / 2], t.back()};
+}
+
+}  // namespace window_bench
+
+namespace {
+
+using pallomar::EntryList;
+using pallomar::layout::Ctl;
+using pallomar::win32::MainWindow;
+using window_bench::MakeList;
+using window_bench::Measure;
+using window_bench::Now;
+using window_bench::Stats;
 
 void Pump() {
   MSG msg;
@@ -68,30 +96,6 @@ HDROP MakeDrop(const std::string& path) {
   memcpy(reinterpret_cast<char*>(df + 1), path.c_str(), path.size() + 1);
   GlobalUnlock(h);
   return static_cast<HDROP>(h);
-}
-
-std::string MakeList(std::size_t count) {
-  char temp[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, temp);
-  const std::string path = std::string(temp) + "pallomar-bench-" + std::to_string(count) + ".plw";
-  EntryList list;
-  for (std::size_t i = 0; i < count; ++i)
-    list.Append("c:\\program files\\tool" + std::to_string(i) + "\\run.exe", "-x", "$dummy$", "0",
-                "1");
-  pallomar::WriteListFile(path, list);
-  return path;
-}
-
-struct Stats {
-  double median = 0;
-  double max = 0;
-};
-
-Stats Measure(int runs, const std::function<double()>& once) {
-  std::vector<double> t;
-  for (int i = 0; i < runs; ++i) t.push_back(once());
-  std::sort(t.begin(), t.end());
-  return {t[t.size() / 2], t.back()};
 }
 
 void BenchLoad(std::size_t count, int runs) {
@@ -320,109 +324,6 @@ void BenchUndoNew(std::size_t count, int runs) {
   DeleteFileA(path.c_str());
 }
 
-void BenchLaunch(const char* exe, int runs) {
-  std::vector<double> idle;
-  std::vector<double> visible;
-  for (int i = 0; i < runs; ++i) {
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    std::string cmd = std::string("\"") + exe + "\"";
-    const double t0 = Now();
-    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi)) {
-      std::printf("launch: cannot start %s\n", exe);
-      return;
-    }
-    HWND form = nullptr;
-    double shown = -1;
-    for (int tries = 0; tries < 20000 && shown < 0; ++tries) {
-      form = FindWindowA("TForm1", nullptr);
-      if (form != nullptr && IsWindowVisible(form)) shown = Now() - t0;
-      if (shown < 0) Sleep(0);
-    }
-    WaitForInputIdle(pi.hProcess, 10000);
-    const double settled = Now() - t0;
-    visible.push_back(shown);
-    idle.push_back(settled);
-    if (form != nullptr) PostMessageA(form, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-  }
-  // The floor: the system's own small editor, from start to its window on the screen.
-  std::vector<double> floor;
-  for (int i = 0; i < runs; ++i) {
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    char cmd[] = "notepad.exe";
-    const double t0 = Now();
-    if (!CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-      break;
-    HWND pad = nullptr;
-    double shown = -1;
-    for (int tries = 0; tries < 20000 && shown < 0; ++tries) {
-      pad = FindWindowA("Notepad", nullptr);
-      if (pad != nullptr && IsWindowVisible(pad)) shown = Now() - t0;
-      if (shown < 0) Sleep(0);
-    }
-    floor.push_back(shown);
-    if (pad != nullptr) PostMessageA(pad, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-  }
-  std::sort(floor.begin(), floor.end());
-  if (!floor.empty())
-    std::printf("launch floor: notepad.exe start to its window visible %.1f ms (median of %zu)\n",
-                floor[floor.size() / 2], floor.size());
-  std::sort(idle.begin(), idle.end());
-  std::sort(visible.begin(), visible.end());
-  std::printf(
-      "launch (median of %d, wine server running): window visible %.1f ms, idle after first "
-      "paint %.1f ms (max %.1f)\n",
-      runs, visible[visible.size() / 2], idle[idle.size() / 2], idle.back());
-}
-
-// A screen reader's share: row names read from a second process, through the list's
-// accessible object in the running editor.
-void BenchAccessibleNames(const char* exe, std::size_t count, int runs) {
-  const std::string path = MakeList(count);
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  {
-    pallomar::win32::testing::EditorProcess editor;
-    std::string error;
-    HRESULT hr = E_FAIL;
-    IAccessible* acc = nullptr;
-    if (!editor.Start(exe, path, error) || (acc = editor.Accessible(hr)) == nullptr) {
-      std::printf("screen reader: no accessible list (%s, 0x%08lx)\n", error.c_str(),
-                  static_cast<unsigned long>(hr));
-    } else {
-      constexpr int kCalls = 1000;
-      std::size_t chars = 0;
-      const Stats names = Measure(runs, [&] {
-        const double t0 = Now();
-        for (int i = 0; i < kCalls; ++i) {
-          BSTR name = nullptr;
-          const long child = static_cast<long>((static_cast<std::size_t>(i) * 997) % count) + 1;
-          if (SUCCEEDED(acc->get_accName(pallomar::win32::testing::Child(child), &name)))
-            chars += SysStringLen(name);
-          SysFreeString(name);
-        }
-        return Now() - t0;
-      });
-      std::printf(
-          "screen reader: %d get_accName calls across processes on %zu entries %.1f ms (max "
-          "%.1f), %.1f us each; %zu characters read\n",
-          kCalls, count, names.median, names.max, names.median * 1000.0 / kCalls, chars);
-      acc->Release();
-    }
-  }
-  CoUninitialize();
-  DeleteFileA(path.c_str());
-}
-
 }  // namespace
 
 void PrintLayout() {
@@ -462,7 +363,7 @@ int main(int argc, char** argv) {
   BenchLoad(1000000, 3);
   BenchEdits(100000, 21);
   BenchUndoNew(1000000, 5);
-  if (argc > 1) BenchLaunch(argv[1], 7);
-  if (argc > 1) BenchAccessibleNames(argv[1], 1000000, 5);
+  if (argc > 1) window_bench::BenchLaunch(argv[1], 7);
+  if (argc > 1) window_bench::BenchAccessibleNames(argv[1], 1000000, 5);
   return 0;
 }
