@@ -88,6 +88,8 @@ class TForm1 {
   void WritePanelEdits();
   void WritePanel();
   void WriteSelection();
+  // The selected entry one place up or down, for ButtonupClick and ButtondownClick.
+  void MoveSelected(bool up);
   // Details box for ButtoninfoClick and ListBox1DblClick.
   void ShowDetails();
   // After a list operation that raised: the view follows whatever the list now holds.

@@ -115,35 +115,25 @@ void TForm1::ButtoneraseClick() {
   });
 }
 
-void TForm1::ButtonupClick() {
-  Dispatch([&] {
-    ReadSelection();
-    const std::optional<std::size_t> from = model_.selected;
-    const MoveOutcome outcome = model_.MoveUp();
-    if (outcome == MoveOutcome::NothingSelected) {
-      platform_.AlertBeep();
-      return;
-    }
-    if (outcome == MoveOutcome::Unchanged || !from || !model_.selected) return;
-    view_.ListRowsChanged(*model_.selected, *from, model_.list.Count());
-    WriteSelection();
-    history_.Record(Step::Moved(*from, *model_.selected));
-  });
-}
+void TForm1::ButtonupClick() { MoveSelected(true); }
 
-void TForm1::ButtondownClick() {
+void TForm1::ButtondownClick() { MoveSelected(false); }
+
+void TForm1::MoveSelected(bool up) {
   Dispatch([&] {
     ReadSelection();
     const std::optional<std::size_t> from = model_.selected;
-    const MoveOutcome outcome = model_.MoveDown();
+    const MoveOutcome outcome = up ? model_.MoveUp() : model_.MoveDown();
     if (outcome == MoveOutcome::NothingSelected) {
       platform_.AlertBeep();
       return;
     }
     if (outcome == MoveOutcome::Unchanged || !from || !model_.selected) return;
-    view_.ListRowsChanged(*from, *model_.selected, model_.list.Count());
+    // The rows that changed run from the upper of the two to the lower.
+    const std::size_t to = *model_.selected;
+    view_.ListRowsChanged(up ? to : *from, up ? *from : to, model_.list.Count());
     WriteSelection();
-    history_.Record(Step::Moved(*from, *model_.selected));
+    history_.Record(Step::Moved(*from, to));
   });
 }
 
