@@ -14,58 +14,57 @@
 
 namespace window_bench {
 
+namespace {
+
+// One start of `command` until a visible window of class `windowClass` shows: the times (ms
+// from the start) until it shows and, with `untilIdle`, until the process is idle; then the
+// window is closed. False when the program cannot be started.
+bool TimeStart(std::string command, const char* windowClass, bool untilIdle, double& shown,
+               double& idle) {
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  const double t0 = Now();
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                      &pi)) {
+    return false;
+  }
+  HWND window = nullptr;
+  shown = -1;
+  for (int tries = 0; tries < 20000 && shown < 0; ++tries) {
+    window = FindWindowA(windowClass, nullptr);
+    if (window != nullptr && IsWindowVisible(window)) shown = Now() - t0;
+    if (shown < 0) Sleep(0);
+  }
+  if (untilIdle) WaitForInputIdle(pi.hProcess, 10000);
+  idle = Now() - t0;
+  if (window != nullptr) PostMessageA(window, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return true;
+}
+
+}  // namespace
+
 void BenchLaunch(const char* exe, int runs) {
   std::vector<double> idle;
   std::vector<double> visible;
   for (int i = 0; i < runs; ++i) {
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    std::string cmd = std::string("\"") + exe + "\"";
-    const double t0 = Now();
-    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi)) {
+    double shown = 0, settled = 0;
+    if (!TimeStart(std::string("\"") + exe + "\"", "TForm1", true, shown, settled)) {
       std::printf("launch: cannot start %s\n", exe);
       return;
     }
-    HWND form = nullptr;
-    double shown = -1;
-    for (int tries = 0; tries < 20000 && shown < 0; ++tries) {
-      form = FindWindowA("TForm1", nullptr);
-      if (form != nullptr && IsWindowVisible(form)) shown = Now() - t0;
-      if (shown < 0) Sleep(0);
-    }
-    WaitForInputIdle(pi.hProcess, 10000);
-    const double settled = Now() - t0;
     visible.push_back(shown);
     idle.push_back(settled);
-    if (form != nullptr) PostMessageA(form, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
   }
   // The floor: the system's own small editor, from start to its window on the screen.
   std::vector<double> floor;
   for (int i = 0; i < runs; ++i) {
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    char cmd[] = "notepad.exe";
-    const double t0 = Now();
-    if (!CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-      break;
-    HWND pad = nullptr;
-    double shown = -1;
-    for (int tries = 0; tries < 20000 && shown < 0; ++tries) {
-      pad = FindWindowA("Notepad", nullptr);
-      if (pad != nullptr && IsWindowVisible(pad)) shown = Now() - t0;
-      if (shown < 0) Sleep(0);
-    }
+    double shown = 0, ended = 0;
+    if (!TimeStart("notepad.exe", "Notepad", false, shown, ended)) break;
     floor.push_back(shown);
-    if (pad != nullptr) PostMessageA(pad, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
   }
   std::sort(floor.begin(), floor.end());
   if (!floor.empty())
